@@ -1,0 +1,82 @@
+#include "FlightPlan.h"
+
+#include "TargetTexts.h"
+#include "TextHelpers.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+namespace hd {
+
+QString composeFlightPlan(const QStringList &texts)
+{
+    const QString separator = EndOfLine + FlightPlanMarker + EndOfLine;
+    QString plan;
+    for (int i = 0; i < TargetKindCount; ++i) {
+        if (i > 0)
+            plan += separator;
+        plan += texts.value(i);
+    }
+    return plan;
+}
+
+QStringList parseFlightPlan(const QString &fileText)
+{
+    QStringList sections;
+    if (fileText.isEmpty())
+        return sections;
+    const QString text = ReplaceLineEndings(fileText, EndOfLine);
+    const QString splitter = FlightPlanMarker + EndOfLine;
+
+    // Markers are counted alone but split at only with their line end, so a marker
+    // without one still claims an area, which then gets the empty text.
+    const qsizetype areas = qMin<qsizetype>(CountFields(text, FlightPlanMarker), TargetKindCount);
+    const QStringList pieces = text.split(splitter, Qt::KeepEmptyParts);
+    for (qsizetype i = 0; i < areas; ++i) {
+        QString section = pieces.value(i);
+        // The line end before a marker line is the writer's, not the text's.
+        if (i + 1 < pieces.size() && section.endsWith(EndOfLine))
+            section.chop(EndOfLine.size());
+        sections.append(section);
+    }
+    return sections;
+}
+
+FileResult writeFlightPlanFile(const QString &path, const QStringList &texts)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return {false, file.errorString()};
+    const QByteArray bytes = composeFlightPlan(texts).toUtf8();
+    if (file.write(bytes) != bytes.size()) {
+        const QString error = file.errorString();
+        file.cancelWriting();
+        return {false, error};
+    }
+    if (!file.commit())
+        return {false, file.errorString()};
+    return {true, QString()};
+}
+
+std::optional<QStringList> readFlightPlanFile(const QString &path, QString *error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = file.errorString();
+        return std::nullopt;
+    }
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        if (error)
+            *error = file.errorString();
+        return std::nullopt;
+    }
+    // Editors that write a byte-order mark would otherwise put it in front of the
+    // first command.
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        bytes.remove(0, 3);
+    return parseFlightPlan(DefineEncoding(bytes));
+}
+
+} // namespace hd

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace hd {
+
+inline const QString FlightPlanMarker = QStringLiteral("//--------------------//");
+inline const QString FlightPlanDefaultName = QStringLiteral("FlightPlan.txt");
+
+// The six texts joined by line end, marker, line end; nothing after the last.
+QString composeFlightPlan(const QStringList &texts);
+
+// The sections of a flight-plan file's text, at most six, in order: element i is
+// the new text of area i; areas past the end of the list keep their texts.
+// The separator the writer puts between two texts is removed exactly, so a
+// written plan reads back unchanged.
+QStringList parseFlightPlan(const QString &fileText);
+
+// File access: UTF-8, no BOM. On failure the result says why and nothing else
+// changes (the write replaces the file atomically).
+struct FileResult
+{
+    bool ok = false;
+    QString error;
+};
+FileResult writeFlightPlanFile(const QString &path, const QStringList &texts);
+std::optional<QStringList> readFlightPlanFile(const QString &path, QString *error = nullptr);
+
+} // namespace hd

@@ -1,0 +1,194 @@
+#include "ProgramTextGenerator.h"
+
+#include "Clock.h"
+#include "TextHelpers.h"
+
+#include <QStringView>
+
+namespace {
+
+const QString Quote = QStringLiteral("\"");
+
+// The prefixes of the five BASIC texts; text 0 starts with the word itself.
+const QString MjPrefix = QStringLiteral("?STR$(S);\"");
+const QString QzPrefix = QStringLiteral("?\"QZ ");
+const QString WqPrefix = QStringLiteral("?\"WQ ");
+const QString QzQueuePrefix = QStringLiteral("?\"QZ Q");
+const QString WqQueuePrefix = QStringLiteral("?\"WQ Q");
+
+enum class Case { Command, Takeoff, Motion, EndOfFlight, Disconnect, Other };
+
+struct Codes
+{
+    const char *word;
+    // Appended to line texts 2..5 in that order.
+    const char *qz, *wq, *qzQueue, *wqQueue;
+};
+
+// Tested in this order, the first match wins; "curve" and "go" behave like motions.
+constexpr Codes MotionCodes[] = {
+    {"left", "L", "L", "L", "L"},       {"right", "R", "R", "R", "R"},
+    {"forward", "F", "F", "F", "F"},    {"back", "B", "B", "B", "B"},
+    {"up", "U", "U", "U", "U"},         {"down", "D", "D", "D", "D"},
+    {"cw", "TR", "TR", "TR", "TR"},     {"ccw", "TL", "TL", "TL", "TL"},
+    {"flip", "FL", "FL", "FL", "FL"},   {"curve", "curve", "curve", "C", "C"},
+    {"go", "go", "go", "G", "G"},
+};
+
+bool is(const QString &word, const char *caseWord)
+{
+    return hd::SameText(word, QLatin1String(caseWord));
+}
+
+// The string literal of a printed command: the argument, if any, inside it.
+QString closed(const QString &body, const QString &argument)
+{
+    if (argument.isEmpty())
+        return body + Quote;
+    return body + QLatin1Char(' ') + argument + Quote;
+}
+
+} // namespace
+
+ProgramTextGenerator::ProgramTextGenerator(TargetTexts &texts, const Clock &clock)
+    : mTexts(texts), mClock(&clock)
+{
+}
+
+void ProgramTextGenerator::CreateIJList(const QString &word, const QString &argument)
+{
+    const QString &eol = hd::EndOfLine;
+
+    QString wait;
+    if (mIsRec) {
+        wait = QStringLiteral(":WAIT") + hd::Str(mClock->ticks() - mRecTick) + eol;
+        mRecTick = mClock->ticks();
+    }
+
+    const QString prefix[TargetKindCount] = {word,     MjPrefix + word, QzPrefix,
+                                             WqPrefix, QzQueuePrefix,   WqQueuePrefix};
+    QString line[TargetKindCount];
+    for (int i = 0; i < TargetKindCount; ++i)
+        line[i] = mTexts.isEmpty(i) ? prefix[i] : wait + prefix[i];
+
+    const QString upperArgument = argument.toUpper();
+    const QString spacedArgument = argument.isEmpty() ? QString() : QLatin1Char(' ') + argument;
+
+    Case kind = Case::Other;
+    const Codes *motion = nullptr;
+    if (is(word, "command")) {
+        kind = Case::Command;
+    } else if (is(word, "takeoff")) {
+        kind = Case::Takeoff;
+    } else {
+        for (const Codes &codes : MotionCodes) {
+            if (is(word, codes.word)) {
+                motion = &codes;
+                kind = Case::Motion;
+                break;
+            }
+        }
+        if (!motion) {
+            if (is(word, "land") || is(word, "stop") || is(word, "emergency"))
+                kind = Case::EndOfFlight;
+            else if (is(word, "Disconnect"))
+                kind = Case::Disconnect;
+        }
+    }
+
+    bool endOfFlight = false;
+    switch (kind) {
+    case Case::Command:
+        for (QString &l : line)
+            l.clear();
+        break;
+
+    case Case::Takeoff:
+        for (int i = 0; i < TargetKindCount; ++i)
+            mTexts.setText(i, QString());
+        mIsRec = true;
+        mRecTick = mClock->ticks();
+        line[PlainList] = QStringLiteral("command:WAIT30") + eol + word + spacedArgument;
+        line[MixJuice] = QStringLiteral("S=\"MJ UDP 192.168.10.1 8889 \"") + eol + MjPrefix
+                + QStringLiteral("command\"") + eol + closed(MjPrefix + QStringLiteral("takeoff"), argument);
+        line[QzProgram] = QzPrefix + QStringLiteral("INIT\":WAIT30:") + eol
+                + closed(QzPrefix + QStringLiteral("TO"), upperArgument);
+        line[WqProgram] = WqPrefix + QStringLiteral("INIT\":WAIT30:") + eol
+                + closed(WqPrefix + QStringLiteral("TO"), upperArgument);
+        line[QzQueue].clear();
+        line[WqQueue].clear();
+        break;
+
+    case Case::Motion:
+        line[PlainList] += spacedArgument;
+        line[MixJuice] = closed(line[MixJuice], argument);
+        line[QzProgram] = closed(line[QzProgram] + QLatin1String(motion->qz), upperArgument);
+        line[WqProgram] = closed(line[WqProgram] + QLatin1String(motion->wq), upperArgument);
+        line[QzQueue] = closed(line[QzQueue] + QLatin1String(motion->qzQueue), upperArgument);
+        line[WqQueue] = closed(line[WqQueue] + QLatin1String(motion->wqQueue), upperArgument);
+        break;
+
+    case Case::EndOfFlight:
+    case Case::Disconnect:
+        if (kind == Case::EndOfFlight || mIsRec) {
+            // Disconnect in a flight lands it: the network module sends "land".
+            const QString landWord = kind == Case::EndOfFlight ? word : QStringLiteral("land");
+            line[PlainList] += eol;
+            line[MixJuice] = wait + MjPrefix + landWord + Quote + eol;
+            line[QzProgram] = wait + QzPrefix + QStringLiteral("LD\"") + eol;
+            line[WqProgram] = wait + WqPrefix + QStringLiteral("LD\"") + eol;
+            line[QzQueue] = wait + QzQueuePrefix + QStringLiteral("RUN\"") + eol;
+            line[WqQueue] = wait + WqQueuePrefix + QStringLiteral("RUN\"") + eol;
+        }
+        mIsRec = false;
+        endOfFlight = true;
+        // Whatever follows a closing line starts an unfinished line; numbering drops
+        // it again from the BASIC texts.
+        if (!argument.isEmpty()) {
+            line[PlainList] += spacedArgument;
+            line[MixJuice] += spacedArgument + Quote;
+            for (int i = QzProgram; i <= WqQueue; ++i)
+                line[i] += QLatin1Char(' ') + upperArgument + Quote;
+        }
+        break;
+
+    case Case::Other: {
+        const QString body = word.endsWith(QLatin1Char('?')) ? QStringLiteral("? ") + word : word;
+        line[PlainList] += spacedArgument;
+        line[MixJuice] = closed(wait + MjPrefix + word, argument);
+        line[QzProgram] = closed(wait + QzPrefix + body, upperArgument);
+        line[WqProgram] = closed(wait + WqPrefix + body, upperArgument);
+        line[QzQueue].clear();
+        line[WqQueue].clear();
+        break;
+    }
+    }
+
+    for (int i = 0; i < TargetKindCount; ++i) {
+        if (!line[i].isEmpty())
+            mTexts.append(i, line[i]);
+    }
+
+    if (endOfFlight) {
+        for (int i = MixJuice; i <= WqQueue; ++i)
+            mTexts.setText(i, numberLines(mTexts.text(i)));
+    }
+}
+
+QString ProgramTextGenerator::numberLines(const QString &text)
+{
+    const QString &eol = hd::EndOfLine;
+    QString numbered;
+    numbered.reserve(text.size() + text.size() / 4 + 16);
+    qsizetype start = 0;
+    qint64 number = 10;
+    // Only lines closed by a line end are kept; the piece after the last one goes.
+    for (qsizetype end; (end = text.indexOf(eol, start)) >= 0; start = end + eol.size()) {
+        numbered += hd::Str(number);
+        numbered += QLatin1Char(' ');
+        numbered += QStringView(text).mid(start, end - start);
+        numbered += eol;
+        number += 10;
+    }
+    return numbered;
+}

@@ -1,0 +1,90 @@
+#pragma once
+
+#include "PlaybackSchedule.h"
+
+#include <QElapsedTimer>
+#include <QList>
+#include <QMainWindow>
+#include <QStringList>
+#include <memory>
+
+class Clock;
+class ProgramTextGenerator;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+class QTabWidget;
+class QTimer;
+class TextAreaTargets;
+
+namespace Ui {
+class RecWin;
+}
+
+// The record and play window: six program texts, playback, File > Save...
+class RecWin : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    static RecWin *instance();
+    static bool exists();
+    ~RecWin() override;
+
+    // Records one command (the controller calls it after sending).
+    void CreateIJList(const QString &word, const QString &argument);
+
+    // Text area of target kind i (0..5).
+    QPlainTextEdit *MjEF(int i) const;
+    QLabel *MjLv(int i) const;
+    QTabWidget *MJType() const;
+    QPushButton *PlayBB() const;
+    QPushButton *StopBB() const;
+    QPushButton *BevelButton1() const;
+    QTimer *PlayTimer() const;
+
+    // Target text i exactly as its area holds it, and its replacement (a change of
+    // the area like any other).
+    QString targetText(int i) const;
+    void setTargetText(int i, const QString &text);
+
+    // File > Save..., bound to this window only.
+    bool FileRecSave_Action(int index);
+
+    // Waits are measured on this clock from now on (the default is the system's).
+    void setClock(const Clock &clock);
+
+    bool isRecording() const;   // mIsRec
+    qint64 recTick() const;     // mRecTick
+    bool isPlaying() const { return mIsPlay; }
+    // The steps still to play: commands and the milliseconds to wait after each.
+    QStringList playCommands() const { return mPlayCmd; }
+    QList<qint64> playWaits() const { return mPlayWait; }
+
+    void MjEF_TextChange(int i);
+    void PlayBB_Action();
+    void PlayTimer_Action();
+    void StopBB_Action();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    RecWin();
+    void placePageControls();
+    void setPlaying(bool playing);
+    void playNextStep();
+
+    std::unique_ptr<Ui::RecWin> ui;
+    std::unique_ptr<TextAreaTargets> mTargets;
+    std::unique_ptr<ProgramTextGenerator> mGenerator;
+    QTimer *mPlayTimer = nullptr;
+    QWidget *mPageStack = nullptr;
+
+    bool mIsPlay = false;
+    QStringList mPlayCmd;
+    QList<qint64> mPlayWait;
+    QElapsedTimer mPlayClock;
+    PlaybackSchedule mSchedule;
+};

@@ -1,0 +1,67 @@
+#include "AnswerDispatch.h"
+
+#include <QTest>
+
+using namespace hd;
+
+class TstAnswerDispatch : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void dispatch_data();
+    void dispatch();
+};
+
+void TstAnswerDispatch::dispatch_data()
+{
+    QTest::addColumn<QByteArray>("datagram");
+    QTest::addColumn<qint64>("staId");
+    QTest::addColumn<bool>("completion");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("ok") << QByteArray("ok") << qint64(0) << true << "ok";
+    QTest::newRow("OK as received") << QByteArray("OK") << qint64(0) << true << "OK";
+    QTest::newRow("error") << QByteArray("error") << qint64(0) << true << "error";
+    QTest::newRow("Error") << QByteArray("Error") << qint64(5) << true << "Error";
+    QTest::newRow("ok with CR LF") << QByteArray("ok\r\n") << qint64(0) << true << "ok";
+    QTest::newRow("error with detail is a value")
+        << QByteArray("error Not joystick") << qint64(1) << false << "error Not joystick";
+    QTest::newRow("ok with blank is a value") << QByteArray("ok ") << qint64(1) << false << "ok ";
+    QTest::newRow("battery with CR LF") << QByteArray("87\r\n") << qint64(1) << false << "87";
+    QTest::newRow("battery with LF") << QByteArray("87\n") << qint64(1) << false << "87";
+    QTest::newRow("battery with CR") << QByteArray("87\r") << qint64(1) << false << "87";
+    QTest::newRow("battery bare") << QByteArray("87") << qint64(1) << false << "87";
+    QTest::newRow("only one terminator removed")
+        << QByteArray("87\r\n\r\n") << qint64(1) << false << "87\r\n";
+    QTest::newRow("attitude")
+        << QByteArray("pitch:0;roll:-1;yaw:0;\r\n") << qint64(5) << false
+        << "pitch:0\nroll:-1\nyaw:0\n";
+    QTest::newRow("acceleration")
+        << QByteArray("agx:-5.00;agy:7.00;agz:-999.00;") << qint64(7) << false
+        << "agx:-5.00\nagy:7.00\nagz:-999.00\n";
+    QTest::newRow("attitude after battery query keeps semicolons")
+        << QByteArray("pitch:0;roll:-1;yaw:0;\r\n") << qint64(1) << false
+        << "pitch:0;roll:-1;yaw:0;";
+    QTest::newRow("empty datagram") << QByteArray() << qint64(0) << false << "";
+    QTest::newRow("bare terminator") << QByteArray("\r\n") << qint64(0) << false << "";
+    QTest::newRow("invalid UTF-8")
+        << QByteArray("8\xff\xfe") << qint64(1) << false
+        << QStringLiteral("8") + QChar(QChar::ReplacementCharacter) + QChar(QChar::ReplacementCharacter);
+    QTest::newRow("unknown command") << QByteArray("unknown command: sdk?") << qint64(10) << false
+                                     << "unknown command: sdk?";
+}
+
+void TstAnswerDispatch::dispatch()
+{
+    QFETCH(QByteArray, datagram);
+    QFETCH(qint64, staId);
+    QFETCH(bool, completion);
+    QFETCH(QString, text);
+    const Answer answer = dispatchAnswer(datagram, staId);
+    QCOMPARE(answer.kind, completion ? Answer::Completion : Answer::Value);
+    QCOMPARE(answer.text, text);
+}
+
+QTEST_APPLESS_MAIN(TstAnswerDispatch)
+#include "tst_answerdispatch.moc"

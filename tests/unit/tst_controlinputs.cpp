@@ -1,0 +1,202 @@
+#include "CommandLink.h"
+#include "ControlCaptions.h"
+#include "VideoPlayer.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace hd;
+
+class TstControlInputs : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void portFromText_data();
+    void portFromText();
+    void destination_data();
+    void destination();
+    void rewriteCaption_data();
+    void rewriteCaption();
+    void comboNumber_data();
+    void comboNumber();
+    void playerArgumentsKeepFrameRateWhole_data();
+    void playerArgumentsKeepFrameRateWhole();
+    void lookUpPlayer_data();
+    void lookUpPlayer();
+};
+
+void TstControlInputs::portFromText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<qint64>("port");
+
+    QTest::newRow("default") << "8889" << qint64(8889);
+    QTest::newRow("fraction truncated") << "8889.7" << qint64(8889);
+    QTest::newRow("not a number") << "port" << qint64(0);
+    QTest::newRow("out of range kept") << "99999" << qint64(99999);
+    QTest::newRow("negative kept") << "-1" << qint64(-1);
+}
+
+void TstControlInputs::portFromText()
+{
+    QFETCH(QString, text);
+    QFETCH(qint64, port);
+    QCOMPARE(hd::portFromText(text), port);
+}
+
+void TstControlInputs::destination_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<qint64>("port");
+    QTest::addColumn<bool>("valid");
+
+    QTest::newRow("loopback") << "127.0.0.2" << qint64(8889) << true;
+    QTest::newRow("port -1") << "127.0.0.2" << qint64(-1) << false;
+    QTest::newRow("port 0") << "127.0.0.2" << qint64(0) << true;
+    QTest::newRow("port 65535") << "127.0.0.2" << qint64(65535) << true;
+    QTest::newRow("port 65536") << "127.0.0.2" << qint64(65536) << false;
+    QTest::newRow("port 99999") << "127.0.0.2" << qint64(99999) << false;
+    QTest::newRow("all 255") << "255.255.255.255" << qint64(1) << true;
+    QTest::newRow("all zero") << "0.0.0.0" << qint64(1) << true;
+    QTest::newRow("part 256") << "127.0.0.256" << qint64(1) << false;
+    QTest::newRow("three parts") << "127.0.1" << qint64(1) << false;
+    QTest::newRow("five parts") << "127.0.0.1.1" << qint64(1) << false;
+    QTest::newRow("empty part") << "127..0.1" << qint64(1) << false;
+    QTest::newRow("trailing dot") << "127.0.0.1." << qint64(1) << false;
+    QTest::newRow("leading blank") << " 127.0.0.2" << qint64(1) << false;
+    QTest::newRow("trailing blank") << "127.0.0.2 " << qint64(1) << false;
+    QTest::newRow("sign") << "+127.0.0.2" << qint64(1) << false;
+    QTest::newRow("long part") << "0127.0.0.2" << qint64(1) << false;
+    QTest::newRow("empty") << "" << qint64(1) << false;
+    QTest::newRow("host name") << "localhost" << qint64(1) << false;
+    QTest::newRow("hex-looking name") << "cafe" << qint64(1) << false;
+    QTest::newRow("ipv6 loopback") << "::1" << qint64(1) << true;
+    QTest::newRow("ipv6 any") << "::" << qint64(1) << true;
+    QTest::newRow("ipv6 full") << "fe80:0:0:0:0:0:0:1" << qint64(1) << true;
+    QTest::newRow("ipv6 trailing ::") << "fe80::" << qint64(1) << true;
+    QTest::newRow("ipv6 mapped v4") << "::ffff:127.0.0.2" << qint64(1) << true;
+    QTest::newRow("ipv6 two ::") << "1::2::3" << qint64(1) << false;
+    QTest::newRow("ipv6 :::") << ":::" << qint64(1) << false;
+    QTest::newRow("ipv6 lone colon") << ":" << qint64(1) << false;
+    QTest::newRow("ipv6 leading single colon") << ":1::2" << qint64(1) << false;
+    QTest::newRow("ipv6 trailing single colon") << "1::2:" << qint64(1) << false;
+    QTest::newRow("ipv6 five hex digits") << "12345::1" << qint64(1) << false;
+    QTest::newRow("ipv6 nine groups") << "1:2:3:4:5:6:7:8:9" << qint64(1) << false;
+    QTest::newRow("ipv6 seven groups") << "1:2:3:4:5:6:7" << qint64(1) << false;
+    QTest::newRow("ipv6 not hex") << "::g" << qint64(1) << false;
+    QTest::newRow("ipv6 zone") << "fe80::1%lo" << qint64(1) << false;
+    QTest::newRow("ipv6 bad v4 tail") << "::ffff:1.2.3" << qint64(1) << false;
+    QTest::newRow("ipv6 v4 tail not last") << "::1.2.3.4:5" << qint64(1) << false;
+    QTest::newRow("address with port") << "127.0.0.2:8889" << qint64(1) << false;
+}
+
+void TstControlInputs::destination()
+{
+    QFETCH(QString, address);
+    QFETCH(qint64, port);
+    QFETCH(bool, valid);
+    QCOMPARE(isValidDestination(address, port), valid);
+}
+
+void TstControlInputs::rewriteCaption_data()
+{
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("distance") << "forward 50" << "120" << "forward 120";
+    QTest::newRow("angle") << "cw 45" << "720" << "cw 720";
+    QTest::newRow("no number yet") << "up" << "20" << "up 20";
+    QTest::newRow("extra words replaced") << "up 20 30" << "40" << "up 40";
+    QTest::newRow("empty value") << "down 20" << "" << "down ";
+}
+
+void TstControlInputs::rewriteCaption()
+{
+    QFETCH(QString, caption);
+    QFETCH(QString, value);
+    QFETCH(QString, expected);
+    QCOMPARE(hd::rewriteCaption(caption, value), expected);
+}
+
+void TstControlInputs::comboNumber_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<qint64>("number");
+
+    QTest::newRow("plain") << "50" << qint64(50);
+    QTest::newRow("leading zero") << "050" << qint64(50);
+    QTest::newRow("fraction") << "75.9" << qint64(75);
+    QTest::newRow("text") << "abc" << qint64(0);
+    QTest::newRow("empty") << "" << qint64(0);
+    QTest::newRow("number then text") << "120cm" << qint64(120);
+}
+
+void TstControlInputs::comboNumber()
+{
+    QFETCH(QString, text);
+    QFETCH(qint64, number);
+    QCOMPARE(hd::comboNumber(text), number);
+}
+
+void TstControlInputs::playerArgumentsKeepFrameRateWhole_data()
+{
+    QTest::addColumn<QString>("frameRate");
+
+    QTest::newRow("default") << "90";
+    QTest::newRow("empty") << "";
+    QTest::newRow("blanks") << " 30 ";
+    QTest::newRow("hostile") << "90; rm -rf ~";
+}
+
+void TstControlInputs::playerArgumentsKeepFrameRateWhole()
+{
+    QFETCH(QString, frameRate);
+    const QStringList expected{"-probesize", "32", "-i", "udp://0.0.0.0:11111", "-framerate", frameRate};
+    QCOMPARE(playerArguments(frameRate), expected);
+}
+
+void TstControlInputs::lookUpPlayer_data()
+{
+    QTest::addColumn<QStringList>("dirs");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<bool>("found");
+
+    const QString res = "Quenbrast.app/Contents/Resources";
+    QTest::newRow("bundled player") << QStringList{res} << res + "/ffplay" << true;
+    QTest::newRow("player is a folder") << QStringList{res + "/ffplay"} << QString() << true;
+    QTest::newRow("other bundle name")
+        << QStringList{"Other.app/Contents/Resources"} << "Other.app/Contents/Resources/ffplay" << false;
+    QTest::newRow("no resources") << QStringList{"Quenbrast.app/Contents"} << QString() << false;
+    QTest::newRow("player elsewhere") << QStringList{res} << "Quenbrast.app/ffplay" << false;
+    QTest::newRow("nothing") << QStringList{} << QString() << false;
+    QTest::newRow("bundle name case differs")
+        << QStringList{"quenbrast.app/Contents/Resources"} << "quenbrast.app/Contents/Resources/ffplay"
+        << false;
+}
+
+void TstControlInputs::lookUpPlayer()
+{
+    QFETCH(QStringList, dirs);
+    QFETCH(QString, file);
+    QFETCH(bool, found);
+
+    QTemporaryDir root;
+    QVERIFY(root.isValid());
+    QDir base(root.path());
+    for (const QString &d : dirs)
+        QVERIFY(base.mkpath(d));
+    if (!file.isEmpty()) {
+        QFile f(base.filePath(file));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+    }
+
+    const QString expected = found ? base.absoluteFilePath("Quenbrast.app/Contents/Resources/ffplay") : QString();
+    QCOMPARE(hd::lookUpPlayer(root.path()), expected);
+}
+
+QTEST_GUILESS_MAIN(TstControlInputs)
+#include "tst_controlinputs.moc"

@@ -1,0 +1,209 @@
+#include "FlightPlan.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QString M = hd::FlightPlanMarker;
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return "<unreadable>";
+    return file.readAll();
+}
+
+bool writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+} // namespace
+
+class TestFlightPlan : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void composes_data();
+    void composes();
+    void roundTrips_data();
+    void roundTrips();
+    void reads_data();
+    void reads();
+    void readsFileBytes_data();
+    void readsFileBytes();
+    void failedWriteKeepsWhatWasThere_data();
+    void failedWriteKeepsWhatWasThere();
+    void unreadableFileIsAnError_data();
+    void unreadableFileIsAnError();
+};
+
+void TestFlightPlan::composes_data()
+{
+    QTest::addColumn<QStringList>("texts");
+    QTest::addColumn<QString>("file");
+
+    QTest::newRow("sections with empty ones")
+            << QStringList{"a", "", "b", "", "", "c"}
+            << "a\n" + M + "\n\n" + M + "\nb\n" + M + "\n\n" + M + "\n\n" + M + "\nc";
+    QTest::newRow("six empty texts") << QStringList(6) << QString("\n" + M + "\n").repeated(5);
+    QTest::newRow("last text's own line end ends the file")
+            << QStringList{"land\n", "", "", "", "", "10 x\n"}
+            << "land\n\n" + M + "\n\n" + M + "\n\n" + M + "\n\n" + M + "\n\n" + M + "\n10 x\n";
+}
+
+void TestFlightPlan::composes()
+{
+    QFETCH(QStringList, texts);
+    QFETCH(QString, file);
+    QCOMPARE(hd::composeFlightPlan(texts), file);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(hd::FlightPlanDefaultName);
+    QVERIFY(hd::writeFlightPlanFile(path, texts).ok);
+    QCOMPARE(fileBytes(path), file.toUtf8());
+}
+
+void TestFlightPlan::roundTrips_data()
+{
+    QTest::addColumn<QStringList>("texts");
+
+    QTest::newRow("six empty") << QStringList(6);
+    QTest::newRow("one letter each") << QStringList{"a", "b", "c", "d", "e", "f"};
+    QTest::newRow("mixed empty") << QStringList{"a", "", "b", "", "", "c"};
+    QTest::newRow("ending with line ends") << QStringList{"a\n", "\n", "b\n\n", "\n\n", "x", "c\n"};
+    QTest::newRow("recorded flight")
+            << QStringList{"command:WAIT30\ntakeoff:WAIT180\nup 20:WAIT95\nland\n",
+                           "10 S=\"MJ UDP 192.168.10.1 8889 \"\n20 ?STR$(S);\"land\"\n",
+                           "10 ?\"QZ INIT\":WAIT30:\n20 ?\"QZ LD\"\n", "10 ?\"WQ LD\"\n",
+                           "10 ?\"QZ QRUN\"\n", "10 ?\"WQ QRUN\"\n"};
+    QTest::newRow("non-ASCII and no-break space")
+            << QStringList{"飛行\n", "é", "a\u00A0b", "😀\n", "", "ファイル"};
+    QTest::newRow("marker inside a line") << QStringList{M + "x", "y " + M + " z", "", "", "", "x" + M};
+    QTest::newRow("marker ending the last text") << QStringList{"a", "", "", "", "", "b\n" + M};
+}
+
+void TestFlightPlan::roundTrips()
+{
+    QFETCH(QStringList, texts);
+    QCOMPARE(hd::parseFlightPlan(hd::composeFlightPlan(texts)), texts);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath("plan.txt");
+    QVERIFY(hd::writeFlightPlanFile(path, texts).ok);
+    QString error;
+    const auto read = hd::readFlightPlanFile(path, &error);
+    QVERIFY2(read.has_value(), qPrintable(error));
+    QCOMPARE(*read, texts);
+}
+
+void TestFlightPlan::reads_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QStringList>("texts");
+
+    QTest::newRow("empty file changes nothing") << "" << QStringList{};
+    QTest::newRow("no marker fills area 0 only") << "up 20\nland\n" << QStringList{"up 20\nland\n"};
+    QTest::newRow("two markers fill areas 0 to 2")
+            << "a\n" + M + "\nb\nc\n" + M + "\nd\n" << QStringList{"a", "b\nc", "d\n"};
+    QTest::newRow("CR LF line ends") << "a\r\n" + M + "\r\nb\r\nc\r\n" << QStringList{"a", "b\nc\n"};
+    QTest::newRow("CR line ends") << "a\r" + M + "\rb\rc" << QStringList{"a", "b\nc"};
+    QTest::newRow("mixed line ends") << "a\r\n\r" + M + "\nb" << QStringList{"a\n", "b"};
+    QTest::newRow("last marker without line end")
+            << "a\n" + M + "\nb\n" + M << QStringList{"a", "b\n" + M, ""};
+    QTest::newRow("text after a marker on its line")
+            << "a\n" + M + "x\nb\n" + M + "\nc" << QStringList{"a\n" + M + "x\nb", "c", ""};
+    QTest::newRow("more than five markers")
+            << "0\n" + M + "\n1\n" + M + "\n2\n" + M + "\n3\n" + M + "\n4\n" + M + "\n5\n" + M + "\n6"
+            << QStringList{"0", "1", "2", "3", "4", "5"};
+    QTest::newRow("marker line inside a saved text")
+            << hd::composeFlightPlan({"x\n" + M + "\ny", "1", "2", "3", "4", "5"})
+            << QStringList{"x", "y", "1", "2", "3", "4"};
+    QTest::newRow("text before the first marker without line end")
+            << "a" + M + "\nb" << QStringList{"a", "b"};
+}
+
+void TestFlightPlan::reads()
+{
+    QFETCH(QString, file);
+    QFETCH(QStringList, texts);
+    QCOMPARE(hd::parseFlightPlan(file), texts);
+}
+
+void TestFlightPlan::readsFileBytes_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("texts");
+
+    QTest::newRow("invalid UTF-8 becomes replacement characters")
+            << QByteArray("a\xff" "b") << QStringList{u"a\uFFFDb"_qs};
+    QTest::newRow("byte-order mark dropped") << QByteArray("\xEF\xBB\xBF" "command:WAIT30\n")
+                                             << QStringList{"command:WAIT30\n"};
+    QTest::newRow("UTF-8 decoded") << QByteArray("\xE9\xA3\x9B") << QStringList{u"\u98DB"_qs};
+}
+
+void TestFlightPlan::readsFileBytes()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, texts);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath("plan.txt");
+    QVERIFY(writeBytes(path, bytes));
+    const auto read = hd::readFlightPlanFile(path);
+    QVERIFY(read.has_value());
+    QCOMPARE(*read, texts);
+}
+
+void TestFlightPlan::failedWriteKeepsWhatWasThere_data()
+{
+    QTest::addColumn<QString>("target");
+
+    QTest::newRow("inside a missing folder") << "missing/plan.txt";
+    QTest::newRow("a folder's path") << "plan.txt";
+}
+
+// Tests run as root, so permissions cannot make a write fail; a folder in the way
+// or a missing parent folder does.
+void TestFlightPlan::failedWriteKeepsWhatWasThere()
+{
+    QFETCH(QString, target);
+
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir("plan.txt"));
+    const QString kept = dir.filePath("plan.txt/old.txt");
+    QVERIFY(writeBytes(kept, "old plan"));
+    const QStringList before = QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+
+    const hd::FileResult result = hd::writeFlightPlanFile(dir.filePath(target), QStringList{"a", "b"});
+    QVERIFY(!result.ok);
+    QVERIFY(!result.error.isEmpty());
+    QCOMPARE(fileBytes(kept), QByteArray("old plan"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), before);
+}
+
+void TestFlightPlan::unreadableFileIsAnError_data()
+{
+    QTest::addColumn<QString>("name");
+
+    QTest::newRow("missing file") << "none.txt";
+    QTest::newRow("a folder") << ".";
+}
+
+void TestFlightPlan::unreadableFileIsAnError()
+{
+    QFETCH(QString, name);
+    QTemporaryDir dir;
+    QString error;
+    QVERIFY(!hd::readFlightPlanFile(dir.filePath(name), &error).has_value());
+    QVERIFY(!error.isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestFlightPlan)
+#include "tst_flightplan.moc"
