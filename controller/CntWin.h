@@ -52,7 +52,6 @@ public:
     bool isPlayerRunning() const;
 
 protected:
-    void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
@@ -134,6 +133,5 @@ private:
     int mLastErrorCode = 0;
     int mErrorCount = 0;
     bool mSendToSelf = false;
-    bool mOpened = false;
     bool mClosing = false;
 };

@@ -61,6 +61,10 @@ public:
     QStringList playCommands() const { return mPlayCmd; }
     QList<qint64> playWaits() const { return mPlayWait; }
 
+    // Ends playback without sending anything: the pending step is dropped. The
+    // controller's close sequence may call it first, so that nothing follows "Land".
+    void cancelPlayback();
+
     void MjEF_TextChange(int i);
     void PlayBB_Action();
     void PlayTimer_Action();

@@ -1,0 +1,104 @@
+#include "App.h"
+
+#include "CntWin.h"
+#include "FileDialogs.h"
+#include "FileTypes1.h"
+#include "FlightPlan.h"
+#include "MainMenuBar.h"
+#include "RecWin.h"
+
+#include <QDir>
+
+namespace {
+
+void bringToFront(QWidget *window)
+{
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+} // namespace
+
+App::App(int &argc, char **argv)
+    : QApplication(argc, argv)
+{
+    // The display name follows the application name. Setting a display name of its
+    // own would make the platform append it to every window title.
+    setApplicationName(QStringLiteral("Hoverdeck"));
+    // The windows close only through the controller's close sequence, which quits.
+    setQuitOnLastWindowClosed(false);
+}
+
+App *App::instance()
+{
+    return qobject_cast<App *>(QCoreApplication::instance());
+}
+
+void App::startUp()
+{
+    if (mStarted)
+        return;
+    mStarted = true;
+
+    FileTypes1::Initialize();
+    MainMenuBar *bar = MainMenuBar::instance();
+    bar->bind(QStringLiteral("WindowControll"), [](int) { return App::instance()->WindowControll_Action(); });
+    bar->bind(QStringLiteral("WindowShowRecordAndPlayWindow"),
+              [](int) { return App::instance()->WindowShowRecordAndPlayWindow_Action(); });
+    bar->bind(QStringLiteral("RecOpen"), [](int index) { return App::instance()->RecOpen_Action(index); });
+    // Quitting lands the drone first: the controller's close sequence ends the run.
+    bar->bind(QStringLiteral("FileQuit"), [](int) {
+        CntWin::instance()->close();
+        return true;
+    });
+}
+
+void App::placeRecordAndPlayWindow()
+{
+    CntWin *controller = CntWin::instance();
+    RecWin *recorder = RecWin::instance();
+    const QRect controllerArea = controller->geometry();
+    recorder->setGeometry(QRect(QPoint(controllerArea.x() + controller->width() + 8, controllerArea.y()),
+                                recorder->size()));
+}
+
+void App::Event_Open()
+{
+    CntWin::instance()->show();
+    RecWin::instance()->show();
+    placeRecordAndPlayWindow();
+    bringToFront(CntWin::instance());
+}
+
+bool App::WindowControll_Action()
+{
+    bringToFront(CntWin::instance());
+    return true;
+}
+
+bool App::WindowShowRecordAndPlayWindow_Action()
+{
+    bringToFront(RecWin::instance());
+    return true;
+}
+
+bool App::RecOpen_Action(int)
+{
+    QWidget *parent = activeWindow();
+    const QString path = FileDialogs::GetOpenFolderItem(parent, QStringLiteral("TEXTTYPE"));
+    if (path.isEmpty())
+        return false;
+
+    QString error;
+    const std::optional<QStringList> sections = hd::readFlightPlanFile(path, &error);
+    if (!sections) {
+        FileDialogs::showFileError(parent, tr("The flight plan \"%1\" could not be read.\n%2")
+                                               .arg(QDir::toNativeSeparators(path), error));
+        return false;
+    }
+    RecWin *recorder = RecWin::instance();
+    for (int i = 0; i < sections->size(); ++i)
+        recorder->setTargetText(i, sections->at(i));
+    return true;
+}

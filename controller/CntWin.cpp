@@ -1,0 +1,570 @@
+#include "CntWin.h"
+
+#include "ui_CntWin.h"
+
+#include "AnswerDispatch.h"
+#include "CommandLink.h"
+#include "CommandSplit.h"
+#include "ControlCaptions.h"
+#include "EventLoop.h"
+#include "FileDialogs.h"
+#include "MainMenuBar.h"
+#include "RecWin.h"
+#include "StateDatagram.h"
+#include "StickCanvas.h"
+#include "StickQuantiser.h"
+#include "TextHelpers.h"
+#include "VideoPlayer.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QGuiApplication>
+#include <QLayout>
+#include <QNetworkDatagram>
+#include <QPointer>
+#include <QProcess>
+#include <QScrollBar>
+#include <QTextCursor>
+#include <QTimer>
+#include <QUdpSocket>
+
+#include <limits>
+
+namespace {
+
+QPointer<CntWin> &theWindow()
+{
+    static QPointer<CntWin> window;
+    return window;
+}
+
+constexpr quint16 StatePort = 8890;
+// A flood of datagrams must not keep the window from its other events: each data
+// event reads one batch, and the socket reports the rest when the loop comes round.
+constexpr int DatagramsPerEvent = 64;
+constexpr int PlayerGraceMs = 1000;
+
+// LastErrorCode is 100 + QAbstractSocket::SocketError: the enum starts at 0
+// (ConnectionRefusedError) and 0 must stay free to mean "no error".
+int errorCode(QAbstractSocket::SocketError error)
+{
+    return 100 + int(error);
+}
+
+// Refusals made before the socket is asked, reported through the same path:
+// a write while unbound, a destination that does not parse or whose port lies
+// outside 0..65535, a bind to a port outside that range.
+const int WriteWhileUnbound = errorCode(QAbstractSocket::OperationError);
+const int InvalidDestination = errorCode(QAbstractSocket::HostNotFoundError);
+const int InvalidLocalPort = errorCode(QAbstractSocket::SocketAddressNotAvailableError);
+
+constexpr QAbstractSocket::BindMode SharedBind =
+    QAbstractSocket::ShareAddress | QAbstractSocket::ReuseAddressHint;
+
+int toSliderValue(qint64 n)
+{
+    return int(qBound(qint64(std::numeric_limits<int>::min()), n, qint64(std::numeric_limits<int>::max())));
+}
+
+} // namespace
+
+CntWin *CntWin::instance()
+{
+    QPointer<CntWin> &window = theWindow();
+    if (!window) {
+        window = new CntWin;
+        window->show();
+        // Only now is the window placed, which the open sequence reads.
+        window->runOpenEvents();
+    }
+    return window;
+}
+
+bool CntWin::exists()
+{
+    return !theWindow().isNull();
+}
+
+CntWin::CntWin()
+    : QMainWindow(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                               | Qt::WindowCloseButtonHint)
+    , ui(std::make_unique<Ui::CntWin>())
+{
+    // Every control gets its design values here; handlers are attached only
+    // afterwards, so building the window raises none of them.
+    ui->setupUi(this);
+    setWindowTitle(QGuiApplication::applicationDisplayName());
+
+    for (int i = 0; i < int(ComPB.size()); ++i)
+        ComPB[i] = findChild<QPushButton *>(QStringLiteral("ComPB_%1").arg(i));
+    for (int i = 0; i < int(StaLv.size()); ++i)
+        StaLv[i] = findChild<QLabel *>(QStringLiteral("StaLv_%1").arg(i));
+    acv = {ui->acv_0, ui->acv_1};
+    for (int i = 0; i < int(acv.size()); ++i)
+        acv[i]->setIndex(i);
+
+    ui->aTa->setCompleter(nullptr);
+    ui->dTa->setCompleter(nullptr);
+
+    udps = new QUdpSocket(this);
+    udps->setObjectName(QStringLiteral("udps"));
+    udpr = new QUdpSocket(this);
+    udpr->setObjectName(QStringLiteral("udpr"));
+    udpv = new QUdpSocket(this);
+    udpv->setObjectName(QStringLiteral("udpv"));
+    StaTimerX = new QTimer(this);
+    StaTimerX->setObjectName(QStringLiteral("StaTimerX"));
+    StaTimerX->setInterval(200);
+    vss = new QProcess(this);
+    vss->setObjectName(QStringLiteral("vss"));
+    // The player's output is never read; unread output must not pile up here.
+    vss->setStandardInputFile(QProcess::nullDevice());
+    vss->setStandardOutputFile(QProcess::nullDevice());
+    vss->setStandardErrorFile(QProcess::nullDevice());
+
+    ui->centralwidget->setFixedSize(780, 550);
+    MainMenuBar::instance()->installIn(this);
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+    wireHandlers();
+}
+
+CntWin::~CntWin()
+{
+    endPlayerNow();
+}
+
+void CntWin::wireHandlers()
+{
+    connect(ui->AddressEF, &QLineEdit::textChanged, this, &CntWin::AddressEF_TextChange);
+    connect(ui->PortEF, &QLineEdit::textChanged, this, &CntWin::PortEF_TextChange);
+    connect(ui->ConnPM, &QPushButton::clicked, this, &CntWin::ConnPM_Action);
+    connect(ui->LeavePM, &QPushButton::clicked, this, &CntWin::LeavePM_Action);
+    connect(ui->SendToSelfCheck, &QCheckBox::toggled, this, &CntWin::SendToSelfCheck_Action);
+    connect(udps, &QUdpSocket::readyRead, this, &CntWin::udps_DataAvailable);
+    connect(udps, &QAbstractSocket::errorOccurred, this,
+            [this](QAbstractSocket::SocketError error) { udps_Error(errorCode(error)); });
+    for (int i = 0; i < 3; ++i)
+        connect(ComPB[i], &QPushButton::clicked, this, [this, i] { ComPB_Action(i); });
+    connect(ui->LocalPortEF, &QLineEdit::textChanged, this, &CntWin::LocalPortEF_TextChange);
+    for (int i = 3; i < 26; ++i)
+        connect(ComPB[i], &QPushButton::clicked, this, [this, i] { ComPB_Action(i); });
+    connect(StaTimerX, &QTimer::timeout, this, &CntWin::StaTimerX_Action);
+    connect(ui->SpeedSld, &QSlider::valueChanged, this, &CntWin::SpeedSld_ValueChanged);
+    connect(ui->dSld, &QSlider::valueChanged, this, &CntWin::dSld_ValueChanged);
+    connect(ui->aSld, &QSlider::valueChanged, this, &CntWin::aSld_ValueChanged);
+    connect(ui->aTa, &QComboBox::editTextChanged, this, &CntWin::aTa_TextChanged);
+    connect(ui->dTa, &QComboBox::editTextChanged, this, &CntWin::dTa_TextChanged);
+    connect(ui->PushButton1, &QPushButton::clicked, this, &CntWin::PushButton1_Action);
+    for (int i = 26; i < 28; ++i)
+        connect(ComPB[i], &QPushButton::clicked, this, [this, i] { ComPB_Action(i); });
+    connect(ui->MissionPadCB, &QCheckBox::toggled, this, &CntWin::MissionPadCB_Action);
+    for (StickCanvas *stick : acv) {
+        connect(stick, &StickCanvas::MouseDown, this, [this](int i, QPoint) { acv_MouseDown(i); });
+        connect(stick, &StickCanvas::MouseDrag, this,
+                [this](int i, QPoint p) { acv_MouseDrag(i, p.x(), p.y()); });
+        connect(stick, &StickCanvas::MouseUp, this, [this](int i, QPoint) { acv_MouseUp(i); });
+    }
+    connect(udpr, &QUdpSocket::readyRead, this, &CntWin::udpr_DataAvailable);
+    connect(ui->LeavePM1, &QPushButton::clicked, this, &CntWin::LeavePM1_Action);
+    connect(ui->ConnPM1, &QPushButton::clicked, this, &CntWin::ConnPM1_Action);
+    connect(ui->StreamOffPB, &QPushButton::clicked, this, &CntWin::StreamOffPB_Action);
+    connect(ui->StreamOnPM, &QPushButton::clicked, this, &CntWin::StreamOnPM_Action);
+    connect(ui->PushButton2, &QPushButton::clicked, this, &CntWin::PushButton2_Action);
+    connect(ui->PushButton3, &QPushButton::clicked, this, &CntWin::PushButton3_Action);
+    connect(qApp, &QCoreApplication::aboutToQuit, this, &CntWin::endPlayerNow);
+}
+
+// The controls' Open events, then the window's own.
+void CntWin::runOpenEvents()
+{
+    AddressEF_TextChange();
+    PortEF_TextChange();
+    LocalPortEF_TextChange();
+    ui->SendToSelfCheck->setChecked(mSendToSelf);
+    for (QLabel *label : StaLv)
+        label->clear();
+    for (int i = 0; i < int(acv.size()); ++i) {
+        mX[i] = 50;
+        mY[i] = 50;
+        acv[i]->setPointer(QPoint(50, 50));
+    }
+    Event_Open();
+}
+
+void CntWin::Event_Open()
+{
+    mFFplay = hd::lookUpPlayer(QCoreApplication::applicationDirPath());
+    if (!mFFplay.isEmpty())
+        ui->ffplayEF->setText(QDir::toNativeSeparators(mFFplay));
+
+    RecWin *rec = RecWin::instance();
+    rec->show();
+    rec->setGeometry(QRect(QPoint(geometry().x() + width() + 8, geometry().y()), rec->size()));
+}
+
+void CntWin::closeEvent(QCloseEvent *event)
+{
+    // The two waits below run the event loop: a second close request meanwhile
+    // (close box, File > Quit) must not start the sequence again.
+    if (mClosing) {
+        event->ignore();
+        return;
+    }
+    mClosing = true;
+    Event_Close();
+    mClosing = false;
+    event->accept();
+}
+
+void CntWin::Event_Close()
+{
+    const QString land = QStringLiteral("Land");
+    addmsg(land + QStringLiteral(": "), false);
+    sendDatagram(land);
+    ui->CmdEF->setText(land);
+    record(hd::splitFirstAndSecondWord(land));
+    hd::DoEvents(500);
+    udps->close();
+    udpr->close();
+    udpv->close();
+    hd::DoEvents(500);
+    RecWin::instance()->close();
+    hd::Quit(0);
+}
+
+// --- Connection row -----------------------------------------------------------
+
+void CntWin::AddressEF_TextChange()
+{
+    mAddress = ui->AddressEF->text();
+}
+
+void CntWin::PortEF_TextChange()
+{
+    mPort = hd::portFromText(ui->PortEF->text());
+}
+
+void CntWin::LocalPortEF_TextChange()
+{
+    mPort = hd::portFromText(ui->LocalPortEF->text());
+}
+
+void CntWin::ConnPM_Action()
+{
+    const bool bound = bindCommandSocket();
+    bindStateSocket();
+    if (bound) {
+        mLastErrorCode = 0;
+        addmsg(QStringLiteral("Connect to ") + mAddress, true);
+    }
+}
+
+void CntWin::LeavePM_Action()
+{
+    udps->close();
+    udpr->close();
+    if (mLastErrorCode == 0)
+        addmsg(QStringLiteral("Dissconnected..."), true);
+    else
+        addmsg(QStringLiteral("Error: ") + hd::Str(mLastErrorCode), true);
+    record({QStringLiteral("Disconnect"), QString()});
+}
+
+void CntWin::SendToSelfCheck_Action()
+{
+    mSendToSelf = ui->SendToSelfCheck->isChecked();
+    if (udps->state() == QAbstractSocket::BoundState)
+        udps->setSocketOption(QAbstractSocket::MulticastLoopbackOption, mSendToSelf ? 1 : 0);
+}
+
+void CntWin::PushButton3_Action()
+{
+    ui->ResEF->clear();
+}
+
+// --- Command link ---------------------------------------------------------------
+
+// A second Connect rebinds, so that a port changed since the last one takes effect.
+bool CntWin::bindCommandSocket()
+{
+    udps->close();
+    if (mPort < 0 || mPort > 65535) {
+        udps_Error(InvalidLocalPort);
+        return false;
+    }
+    const int errorsBefore = mErrorCount;
+    if (!udps->bind(QHostAddress::AnyIPv4, quint16(mPort), SharedBind)) {
+        if (mErrorCount == errorsBefore)
+            udps_Error(errorCode(udps->error()));
+        return false;
+    }
+    udps->setSocketOption(QAbstractSocket::MulticastLoopbackOption, mSendToSelf ? 1 : 0);
+    return true;
+}
+
+void CntWin::bindStateSocket()
+{
+    udpr->close();
+    udpr->bind(QHostAddress::AnyIPv4, StatePort, SharedBind);
+}
+
+void CntWin::sendDatagram(const QString &text)
+{
+    // An unbound QUdpSocket would bind itself to a random port, and QHostAddress
+    // or quint16 would turn a bad address or port into some other destination.
+    if (udps->state() != QAbstractSocket::BoundState) {
+        udps_Error(WriteWhileUnbound);
+        return;
+    }
+    if (!hd::isValidDestination(mAddress, mPort)) {
+        udps_Error(InvalidDestination);
+        return;
+    }
+    const int errorsBefore = mErrorCount;
+    if (udps->writeDatagram(text.toUtf8(), QHostAddress(mAddress), quint16(mPort)) < 0
+        && mErrorCount == errorsBefore)
+        udps_Error(errorCode(udps->error()));
+}
+
+void CntWin::record(const CommandWords &words)
+{
+    RecWin::instance()->CreateIJList(words.word, words.argument);
+}
+
+void CntWin::DoCmd(const QString &cmd)
+{
+    addmsg(cmd + QStringLiteral(": "), false);
+    sendDatagram(cmd);
+    ui->CmdEF->setText(cmd);
+    record(hd::splitFirstAndSecondWord(cmd));
+}
+
+void CntWin::udps_DataAvailable()
+{
+    for (int n = 0; n < DatagramsPerEvent && udps->hasPendingDatagrams(); ++n) {
+        const Answer answer = hd::dispatchAnswer(udps->receiveDatagram().data(), mStaID);
+        if (answer.kind == Answer::Completion)
+            addmsg(answer.text, true);
+        else
+            StaLv[mStaID]->setText(answer.text);
+    }
+}
+
+void CntWin::udps_Error(int code)
+{
+    mLastErrorCode = code;
+    ++mErrorCount;
+    addmsg(QStringLiteral("error..."), true);
+}
+
+// Appends at the end without touching the rest: the log is never trimmed and
+// must stay fast however long it grows.
+void CntWin::addmsg(const QString &msg, bool newline)
+{
+    QTextCursor cursor(ui->ResEF->document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(newline ? msg + hd::EndOfLine : msg);
+    QScrollBar *bar = ui->ResEF->verticalScrollBar();
+    bar->setValue(bar->maximum());
+}
+
+// --- Command and query controls -------------------------------------------------
+
+void CntWin::ComPB_Action(int index)
+{
+    const QString caption = ComPB[index]->text();
+    addmsg(caption + QStringLiteral(": "), false);
+    if (index >= 16)
+        mStaID = index - 16;
+    sendDatagram(caption);
+    ui->CmdEF->setText(caption);
+    record(hd::splitFirstWordAndRest(caption));
+}
+
+void CntWin::PushButton1_Action()
+{
+    const QString text = ui->CmdEF->text();
+    addmsg(text + QStringLiteral(": "), false);
+    sendDatagram(text);
+    record(hd::splitFirstWordAndRest(text));
+}
+
+void CntWin::SpeedSld_ValueChanged(int value)
+{
+    addmsg(QStringLiteral("Change Speed: "), false);
+    sendDatagram(QStringLiteral("speed ") + hd::Str(value));
+}
+
+// The slider and its combo box set each other; comparing before each write ends
+// the exchange after one return.
+void CntWin::dSld_ValueChanged(int value)
+{
+    const QString text = hd::Str(value);
+    for (int k = 6; k <= 11; ++k)
+        ComPB[k]->setText(hd::rewriteCaption(ComPB[k]->text(), text));
+    if (ui->dTa->currentText() != text)
+        ui->dTa->setEditText(text);
+}
+
+void CntWin::aSld_ValueChanged(int value)
+{
+    const QString text = hd::Str(value);
+    for (int k = 4; k <= 5; ++k)
+        ComPB[k]->setText(hd::rewriteCaption(ComPB[k]->text(), text));
+    if (ui->aTa->currentText() != text)
+        ui->aTa->setEditText(text);
+}
+
+void CntWin::dTa_TextChanged(const QString &text)
+{
+    const qint64 n = hd::comboNumber(text);
+    if (ui->dSld->value() != n)
+        ui->dSld->setValue(toSliderValue(n));
+}
+
+void CntWin::aTa_TextChanged(const QString &text)
+{
+    const qint64 n = hd::comboNumber(text);
+    if (ui->aSld->value() != n)
+        ui->aSld->setValue(toSliderValue(n));
+}
+
+void CntWin::MissionPadCB_Action(bool ticked)
+{
+    const QString cmd = ticked ? QStringLiteral("mon") : QStringLiteral("moff");
+    addmsg(cmd + QStringLiteral(": "), false);
+    sendDatagram(cmd);
+}
+
+void CntWin::StaTimerX_Action()
+{
+}
+
+// --- Sticks ---------------------------------------------------------------------
+
+void CntWin::acv_MouseDown(int)
+{
+    mMd = true;
+}
+
+void CntWin::acv_MouseDrag(int index, qint64 x, qint64 y)
+{
+    mX[index] = x;
+    mY[index] = y;
+    acv[index]->setPointer(QPoint(int(x), int(y)));
+    CalcRadio(index, x, y);
+}
+
+void CntWin::acv_MouseUp(int index)
+{
+    mMd = false;
+    mX[index] = 50;
+    mY[index] = 50;
+    acv[index]->setPointer(QPoint(50, 50));
+    CalcRadio(index, 50, 50);
+}
+
+void CntWin::CalcRadio(int index, qint64 x, qint64 y)
+{
+    const StickValues values = hd::quantiseStick(x, y);
+    if (values.x != mSx[index] || values.y != mSy[index]) {
+        mSx[index] = values.x;
+        mSy[index] = values.y;
+        DoRadicon();
+        acv[index]->update();
+    }
+}
+
+void CntWin::DoRadicon()
+{
+    const QString text = hd::stickCommand({int(mSx[0]), int(mSy[0])}, {int(mSx[1]), int(mSy[1])});
+    addmsg(text + QStringLiteral(": "), false);
+    sendDatagram(text);
+    ui->CmdEF->setText(text);
+    record({text, QString()});
+}
+
+// --- State stream ---------------------------------------------------------------
+
+void CntWin::udpr_DataAvailable()
+{
+    for (int n = 0; n < DatagramsPerEvent && udpr->hasPendingDatagrams(); ++n) {
+        const QMap<int, QString> texts =
+            hd::stateLabelTexts(hd::DefineEncoding(udpr->receiveDatagram().data()));
+        for (auto it = texts.cbegin(); it != texts.cend(); ++it)
+            StaLv[it.key()]->setText(it.value());
+    }
+}
+
+void CntWin::ConnPM1_Action()
+{
+    bindStateSocket();
+}
+
+void CntWin::LeavePM1_Action()
+{
+    udpr->close();
+}
+
+// --- Video row ------------------------------------------------------------------
+
+void CntWin::PushButton2_Action()
+{
+    const QString path = FileDialogs::GetOpenFolderItem(this, QStringLiteral("anytype"));
+    if (path.isEmpty())
+        return;
+    mFFplay = path;
+    ui->ffplayEF->setText(QDir::toNativeSeparators(path));
+}
+
+void CntWin::StreamOnPM_Action()
+{
+    const QString cmd = QStringLiteral("streamon");
+    addmsg(cmd + QStringLiteral(": "), false);
+    sendDatagram(cmd);
+    ui->CmdEF->setText(cmd);
+    // Started directly, never through a shell: the frame-rate text is one
+    // argument as typed. One player at a time.
+    if (!mFFplay.isEmpty() && vss->state() == QProcess::NotRunning)
+        vss->start(mFFplay, hd::playerArguments(ui->frEF->text()));
+}
+
+void CntWin::StreamOffPB_Action()
+{
+    const QString cmd = QStringLiteral("streamoff");
+    addmsg(cmd + QStringLiteral(": "), false);
+    sendDatagram(cmd);
+    ui->CmdEF->setText(cmd);
+    endPlayer();
+}
+
+bool CntWin::isPlayerRunning() const
+{
+    return vss->state() != QProcess::NotRunning;
+}
+
+// Asks the player to end and, without blocking the window, kills it if it has
+// not after a grace period (and only that same process, not a later one).
+void CntWin::endPlayer()
+{
+    if (vss->state() == QProcess::NotRunning)
+        return;
+    const qint64 pid = vss->processId();
+    vss->terminate();
+    QTimer::singleShot(PlayerGraceMs, this, [this, pid] {
+        if (vss->state() != QProcess::NotRunning && vss->processId() == pid)
+            vss->kill();
+    });
+}
+
+void CntWin::endPlayerNow()
+{
+    if (!vss || vss->state() == QProcess::NotRunning)
+        return;
+    vss->terminate();
+    if (!vss->waitForFinished(PlayerGraceMs)) {
+        vss->kill();
+        vss->waitForFinished(PlayerGraceMs);
+    }
+}

@@ -1,0 +1,277 @@
+#include "RecWin.h"
+#include "ui_RecWin.h"
+
+#include "CntWin.h"
+#include "Clock.h"
+#include "FileDialogs.h"
+#include "FlightPlan.h"
+#include "MainMenuBar.h"
+#include "PlaybackList.h"
+#include "ProgramTextGenerator.h"
+#include "TextAreaTargets.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QLayout>
+#include <QStackedWidget>
+#include <QTimer>
+
+namespace {
+
+RecWin *sInstance = nullptr;
+
+const QRect TextAreaPlace(0, 100, 400, 335);
+const QRect LabelPlace(10, 73, 172, 20);
+
+} // namespace
+
+RecWin *RecWin::instance()
+{
+    if (!sInstance)
+        sInstance = new RecWin;
+    return sInstance;
+}
+
+bool RecWin::exists()
+{
+    return sInstance != nullptr;
+}
+
+RecWin::RecWin()
+    : QMainWindow(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
+    , ui(std::make_unique<Ui::RecWin>())
+{
+    MainMenuBar::instance()->installIn(this);
+    // The design's creation order is also the focus order (MJType, BevelButton1,
+    // PlayBB, StopBB); Qt 6.4's setTabOrder would split the chain at the tab pages.
+    ui->setupUi(this);
+    // The content area keeps its design size; only the menu bar comes on top.
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+    QPalette areaColours;
+    areaColours.setColor(QPalette::Base, Qt::white);
+    areaColours.setColor(QPalette::Text, Qt::black);
+    for (int i = 0; i < TargetKindCount; ++i) {
+        MjEF(i)->setPalette(areaColours);
+        MjLv(i)->setStyleSheet(QStringLiteral("color: black; background: transparent;"));
+    }
+
+    // The text areas and labels are placed in the window's coordinates, wherever
+    // the style puts the tab pages.
+    mPageStack = ui->MJType->findChild<QStackedWidget *>();
+    mPageStack->installEventFilter(this);
+    placePageControls();
+
+    mTargets = std::make_unique<TextAreaTargets>(std::array<QPlainTextEdit *, TargetKindCount>{
+        ui->MjEF_0, ui->MjEF_1, ui->MjEF_2, ui->MjEF_3, ui->MjEF_4, ui->MjEF_5});
+    mGenerator = std::make_unique<ProgramTextGenerator>(*mTargets, SystemClock::instance());
+
+    mPlayTimer = new QTimer(this);
+    mPlayTimer->setObjectName(QStringLiteral("PlayTimer"));
+    mPlayTimer->setSingleShot(true);
+    mPlayTimer->setTimerType(Qt::PreciseTimer);
+    mPlayTimer->setInterval(1000);
+
+    // Handlers only now that every design value is in place: building runs none.
+    for (int i = 0; i < TargetKindCount; ++i)
+        connect(MjEF(i), &QPlainTextEdit::textChanged, this, [this, i] { MjEF_TextChange(i); });
+    connect(ui->PlayBB, &QPushButton::clicked, this, &RecWin::PlayBB_Action);
+    connect(ui->StopBB, &QPushButton::clicked, this, &RecWin::StopBB_Action);
+    connect(mPlayTimer, &QTimer::timeout, this, &RecWin::PlayTimer_Action);
+
+    MainMenuBar::instance()->bind(
+        QStringLiteral("FileRecSave"), [this](int index) { return FileRecSave_Action(index); }, this);
+}
+
+RecWin::~RecWin()
+{
+    if (sInstance == this)
+        sInstance = nullptr;
+}
+
+void RecWin::CreateIJList(const QString &word, const QString &argument)
+{
+    mGenerator->CreateIJList(word, argument);
+}
+
+QPlainTextEdit *RecWin::MjEF(int i) const
+{
+    static constexpr QPlainTextEdit *Ui::RecWin::*areas[] = {
+        &Ui::RecWin::MjEF_0, &Ui::RecWin::MjEF_1, &Ui::RecWin::MjEF_2,
+        &Ui::RecWin::MjEF_3, &Ui::RecWin::MjEF_4, &Ui::RecWin::MjEF_5};
+    return (i >= 0 && i < TargetKindCount) ? (*ui).*areas[i] : nullptr;
+}
+
+QLabel *RecWin::MjLv(int i) const
+{
+    static constexpr QLabel *Ui::RecWin::*labels[] = {
+        &Ui::RecWin::MjLv_0, &Ui::RecWin::MjLv_1, &Ui::RecWin::MjLv_2,
+        &Ui::RecWin::MjLv_3, &Ui::RecWin::MjLv_4, &Ui::RecWin::MjLv_5};
+    return (i >= 0 && i < TargetKindCount) ? (*ui).*labels[i] : nullptr;
+}
+
+QTabWidget *RecWin::MJType() const
+{
+    return ui->MJType;
+}
+
+QPushButton *RecWin::PlayBB() const
+{
+    return ui->PlayBB;
+}
+
+QPushButton *RecWin::StopBB() const
+{
+    return ui->StopBB;
+}
+
+QPushButton *RecWin::BevelButton1() const
+{
+    return ui->BevelButton1;
+}
+
+QTimer *RecWin::PlayTimer() const
+{
+    return mPlayTimer;
+}
+
+QString RecWin::targetText(int i) const
+{
+    return mTargets->text(i);
+}
+
+void RecWin::setTargetText(int i, const QString &text)
+{
+    mTargets->setText(i, text);
+}
+
+void RecWin::setClock(const Clock &clock)
+{
+    mGenerator->setClock(clock);
+}
+
+bool RecWin::isRecording() const
+{
+    return mGenerator->isRecording();
+}
+
+qint64 RecWin::recTick() const
+{
+    return mGenerator->recTick();
+}
+
+void RecWin::placePageControls()
+{
+    for (int i = 0; i < TargetKindCount; ++i) {
+        const QPoint pageOrigin = MjEF(i)->parentWidget()->mapTo(centralWidget(), QPoint(0, 0));
+        MjEF(i)->setGeometry(TextAreaPlace.translated(-pageOrigin));
+        MjLv(i)->setGeometry(LabelPlace.translated(-pageOrigin));
+    }
+}
+
+bool RecWin::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == mPageStack && (event->type() == QEvent::Move || event->type() == QEvent::Resize))
+        placePageControls();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void RecWin::closeEvent(QCloseEvent *event)
+{
+    // No close box: only the controller's close sequence closes this window.
+    if (event->spontaneous()) {
+        event->ignore();
+        return;
+    }
+    // Playback goes with its window.
+    cancelPlayback();
+    QMainWindow::closeEvent(event);
+}
+
+void RecWin::cancelPlayback()
+{
+    mPlayTimer->stop();
+    setPlaying(false);
+}
+
+void RecWin::MjEF_TextChange(int i)
+{
+    ui->PlayBB->setEnabled(!mTargets->isEmpty(i));
+}
+
+void RecWin::setPlaying(bool playing)
+{
+    mIsPlay = playing;
+    ui->PlayBB->setText(playing ? QStringLiteral("PAUSE") : QStringLiteral("PLAY"));
+    ui->StopBB->setEnabled(playing);
+}
+
+void RecWin::PlayBB_Action()
+{
+    if (mIsPlay) {
+        // PAUSE: the armed step and the rest of the queue still go out.
+        setPlaying(false);
+        return;
+    }
+
+    mPlayTimer->stop();
+    setPlaying(true);
+    mPlayCmd.clear();
+    mPlayWait.clear();
+    const QList<PlayStep> steps = hd::parsePlaybackList(mTargets->text(PlainList));
+    for (const PlayStep &step : steps) {
+        mPlayCmd.append(step.command);
+        mPlayWait.append(step.waitMs);
+    }
+    if (mPlayCmd.isEmpty()) {
+        setPlaying(false);
+        return;
+    }
+    mPlayClock.start();
+    mSchedule.start(0);
+    playNextStep();
+}
+
+void RecWin::PlayTimer_Action()
+{
+    if (mPlayCmd.isEmpty()) {
+        setPlaying(false);
+        return;
+    }
+    playNextStep();
+}
+
+void RecWin::playNextStep()
+{
+    const QString command = mPlayCmd.takeFirst();
+    const qint64 waitMs = mPlayWait.takeFirst();
+    mSchedule.stepSent(mPlayClock.elapsed(), waitMs);
+    CntWin::instance()->DoCmd(command);
+    // Armed after sending and recording, for the time left until the next step.
+    mPlayTimer->start(int(mSchedule.delayFrom(mPlayClock.elapsed())));
+}
+
+void RecWin::StopBB_Action()
+{
+    mPlayTimer->stop();
+    setPlaying(false);
+    CntWin::instance()->DoCmd(QStringLiteral("land"));
+}
+
+bool RecWin::FileRecSave_Action(int)
+{
+    const QString path =
+        FileDialogs::GetSaveFolderItem(this, QStringLiteral("TEXTTYPE"), hd::FlightPlanDefaultName);
+    if (path.isEmpty())
+        return false;
+
+    QStringList texts;
+    for (int i = 0; i < TargetKindCount; ++i)
+        texts.append(mTargets->text(i));
+    const hd::FileResult result = hd::writeFlightPlanFile(path, texts);
+    if (!result.ok) {
+        FileDialogs::showFileError(this, tr("The flight plan could not be saved to \"%1\".\n%2")
+                                             .arg(QDir::toNativeSeparators(path), result.error));
+    }
+    return true;
+}

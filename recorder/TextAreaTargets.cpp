@@ -1,0 +1,55 @@
+#include "TextAreaTargets.h"
+
+#include "TextHelpers.h"
+
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+
+namespace {
+
+// A text area breaks its blocks at CR, LF and CR LF alike; one "\n" per line end
+// keeps CR LF a single line end.
+QString normalised(const QString &text)
+{
+    if (!text.contains(QLatin1Char('\r')))
+        return text;
+    return hd::ReplaceLineEndings(text, hd::EndOfLine);
+}
+
+} // namespace
+
+TextAreaTargets::TextAreaTargets(const std::array<QPlainTextEdit *, TargetKindCount> &areas)
+    : mAreas(areas)
+{
+}
+
+bool TextAreaTargets::isEmpty(int kind) const
+{
+    return mAreas[kind]->document()->isEmpty();
+}
+
+QString TextAreaTargets::text(int kind) const
+{
+    // toPlainText() would turn no-break spaces into blanks.
+    QString raw = mAreas[kind]->document()->toRawText();
+    raw.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    return raw;
+}
+
+void TextAreaTargets::setText(int kind, const QString &text)
+{
+    mAreas[kind]->setPlainText(normalised(text));
+}
+
+void TextAreaTargets::append(int kind, const QString &piece)
+{
+    QPlainTextEdit *area = mAreas[kind];
+    QTextCursor cursor(area->document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(normalised(piece));
+    QScrollBar *bar = area->verticalScrollBar();
+    bar->setValue(bar->maximum());
+}

@@ -1,0 +1,360 @@
+#include "CntWinFixture.h"
+#include "HdTestMain.h"
+
+#include <QElapsedTimer>
+#include <QNetworkDatagram>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTextBlock>
+#include <QTimer>
+#include <QWindow>
+
+// The window, the command link, the message log and the close sequence.
+class TestCntWin : public QObject
+{
+    Q_OBJECT
+
+    CntWinFixture f;
+
+    struct OpenState
+    {
+        QString title, addressText, address, log, cmdLine;
+        qint64 port = -1, staId = -1;
+        QStringList labels;
+        bool udpsBound = true, udprBound = true;
+        QSize content, minimum, maximum;
+    } atOpen;
+
+private slots:
+    void initTestCase()
+    {
+        CntWin *win = CntWin::instance();
+        f.win = win;
+        // Seen before the tests aim the window at the simulated drone.
+        atOpen.title = win->windowTitle();
+        atOpen.addressText = f.edit("AddressEF")->text();
+        atOpen.address = win->address();
+        atOpen.port = win->port();
+        atOpen.staId = win->staId();
+        atOpen.log = f.log();
+        atOpen.cmdLine = f.cmdLine();
+        for (int i = 0; i < 12; ++i)
+            atOpen.labels << f.staLv(i)->text();
+        atOpen.udpsBound = f.linkBound();
+        atOpen.udprBound = f.socket("udpr")->state() == QAbstractSocket::BoundState;
+        atOpen.content = win->centralWidget()->size();
+        atOpen.minimum = win->minimumSize();
+        atOpen.maximum = win->maximumSize();
+
+        f.open(28889);
+        QVERIFY(f.startDrone());
+    }
+
+    void init()
+    {
+        f.drone.clearScript();
+        f.drone.setAnswerDelay(0);
+        f.drone.clearReceived();
+        f.clearLog();
+    }
+
+    void designValuesAtOpen()
+    {
+        QCOMPARE(atOpen.title, QStringLiteral("Hoverdeck"));
+        QCOMPARE(atOpen.addressText, QStringLiteral("192.168.10.1"));
+        QCOMPARE(atOpen.address, QStringLiteral("192.168.10.1"));
+        QCOMPARE(atOpen.port, 8889);
+        QCOMPARE(atOpen.staId, 0);
+        QCOMPARE(atOpen.log, QString());
+        QCOMPARE(atOpen.cmdLine, QString());
+        QCOMPARE(atOpen.labels, QStringList(12, QString()));
+        QVERIFY(!atOpen.udpsBound);
+        QVERIFY(!atOpen.udprBound);
+        QCOMPARE(atOpen.content, QSize(780, 550));
+        QCOMPARE(atOpen.minimum, atOpen.maximum);
+        QVERIFY(RecWin::instance()->isVisible());
+        QCOMPARE(RecWin::instance()->geometry().topLeft(),
+                 f.win->geometry().topLeft() + QPoint(780 + 8, 0));
+        QVERIFY(!f.control<QTimer>("StaTimerX")->isActive());
+        QCOMPARE(f.control<QTimer>("StaTimerX")->interval(), 200);
+    }
+
+    void connectLogsTheAddress()
+    {
+        f.connectLink();
+        QCOMPARE(f.log(), QStringLiteral("Connect to 127.0.0.2\n"));
+        QVERIFY(f.linkBound());
+        QCOMPARE(f.socket("udps")->localPort(), f.port);
+        QCOMPARE(f.socket("udpr")->localPort(), quint16(8890));
+        QCOMPARE(f.win->lastErrorCode(), 0);
+        QVERIFY(f.drone.received().isEmpty());
+    }
+
+    void doCmdCompletesTheLogLine_data()
+    {
+        QTest::addColumn<QString>("cmd");
+        QTest::addColumn<QByteArray>("answer"); // empty: the drone's own answer
+        QTest::addColumn<QString>("expectedLog");
+        QTest::addColumn<QString>("expectedList"); // the recorder's plain list
+
+        QTest::newRow("ok") << "cw 90" << QByteArray() << "cw 90: ok\n" << "cw 90";
+        QTest::newRow("error") << "flip x" << QByteArray("error") << "flip x: error\n" << "flip x";
+        QTest::newRow("capital OK") << "cw 30" << QByteArray("OK") << "cw 30: OK\n" << "cw 30";
+        QTest::newRow("third word not recorded")
+            << "rc 10 20 30 40" << QByteArray("ok") << "rc 10 20 30 40: ok\n" << "rc 10";
+    }
+
+    void doCmdCompletesTheLogLine()
+    {
+        QFETCH(QString, cmd);
+        QFETCH(QByteArray, answer);
+        QFETCH(QString, expectedLog);
+        QFETCH(QString, expectedList);
+        if (!answer.isEmpty())
+            f.drone.setAnswer(cmd.section(u' ', 0, 0), answer);
+        CntWinFixture::clearRecorded();
+
+        f.win->DoCmd(cmd);
+        QCOMPARE(f.cmdLine(), cmd);
+        QCOMPARE(CntWinFixture::recorded(0), expectedList);
+        QTRY_COMPARE(f.log(), expectedLog);
+        QCOMPARE(f.drone.received(), QStringList{cmd});
+    }
+
+    void valueAnswerGoesToTheQueriedLabel_data()
+    {
+        QTest::addColumn<int>("button");
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<QString>("label");
+
+        QTest::newRow("battery") << 17 << QByteArray("87\r\n") << "87";
+        QTest::newRow("battery keeps ;") << 17 << QByteArray("1;2;3;") << "1;2;3;";
+        QTest::newRow("attitude") << 21 << QByteArray("pitch:0;roll:-1;yaw:0;\r\n")
+                                  << "pitch:0\nroll:-1\nyaw:0\n";
+        QTest::newRow("acceleration") << 23 << QByteArray("1;2;3;") << "1\n2\n3\n";
+        QTest::newRow("sn") << 27 << QByteArray("0TQDG7BEDB0E9P\r\n") << "0TQDG7BEDB0E9P";
+    }
+
+    void valueAnswerGoesToTheQueriedLabel()
+    {
+        QFETCH(int, button);
+        QFETCH(QByteArray, answer);
+        QFETCH(QString, label);
+        const QString query = f.comPB(button)->text();
+        f.drone.setAnswer(query, answer);
+
+        f.click(f.comPB(button));
+        QCOMPARE(f.win->staId(), button - 16);
+        QTRY_COMPARE(f.staLv(button - 16)->text(), label);
+        // A value leaves the query's log line open; the next command continues it.
+        f.win->DoCmd(QStringLiteral("land"));
+        QTRY_COMPARE(f.log(), query + QStringLiteral(": land: ok\n"));
+    }
+
+    void everyPendingAnswerIsHandled()
+    {
+        QUdpSocket peer;
+        QVERIFY(peer.bind(QHostAddress(QStringLiteral("127.0.0.3")), 0));
+        const QHostAddress app(QStringLiteral("127.0.0.1"));
+        for (const char *answer : {"ok", "error", "ok"})
+            QCOMPARE(peer.writeDatagram(answer, app, f.port), qint64(qstrlen(answer)));
+        QTRY_COMPARE(f.log(), QStringLiteral("ok\nerror\nok\n"));
+    }
+
+    void portFieldsShareOnePort_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<qint64>("port");
+
+        QTest::newRow("fraction truncated") << "PortEF" << "8889.7" << qint64(8889);
+        QTest::newRow("local port") << "LocalPortEF" << "9000" << qint64(9000);
+        QTest::newRow("no number") << "PortEF" << "abc" << qint64(0);
+    }
+
+    void portFieldsShareOnePort()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, text);
+        QFETCH(qint64, port);
+        f.edit(field)->setText(text);
+        QCOMPARE(f.win->port(), port);
+        f.aim(f.port);
+    }
+
+    void newPortTakesEffectAtOnceButBindsOnlyAtConnect()
+    {
+        SimDrone second;
+        const quint16 otherPort = f.port + 1;
+        QVERIFY(second.start(QHostAddress(CntWinFixture::DroneAddress), otherPort));
+        f.edit("LocalPortEF")->setText(QString::number(otherPort));
+
+        f.win->DoCmd(QStringLiteral("up 30"));
+        QTRY_COMPARE(second.received(), QStringList{QStringLiteral("up 30")});
+        QTRY_COMPARE(f.log(), QStringLiteral("up 30: ok\n"));
+        QCOMPARE(f.socket("udps")->localPort(), f.port);
+
+        f.connectLink();
+        QCOMPARE(f.socket("udps")->localPort(), otherPort);
+        f.aim(f.port);
+        f.connectLink();
+        QCOMPARE(f.socket("udps")->localPort(), f.port);
+        CntWinFixture::clearRecorded();
+    }
+
+    void clearEmptiesTheLog()
+    {
+        f.drone.setAnswerDelay(150);
+        f.win->DoCmd(QStringLiteral("cw 1"));
+        QCOMPARE(f.log(), QStringLiteral("cw 1: "));
+        f.clearLog();
+        QCOMPARE(f.log(), QString());
+        QTRY_COMPARE(f.log(), QStringLiteral("ok\n"));
+    }
+
+    void logKeepsUserTextAndShowsTheEnd()
+    {
+        auto *log = f.control<QPlainTextEdit>("ResEF");
+        log->setPlainText(QStringLiteral("typed by hand "));
+        for (int i = 0; i < 200; ++i)
+            f.win->addmsg(QStringLiteral("line %1").arg(i), true);
+        QVERIFY(log->toPlainText().startsWith(QStringLiteral("typed by hand line 0\nline 1\n")));
+        QCOMPARE(log->verticalScrollBar()->value(), log->verticalScrollBar()->maximum());
+        QVERIFY(log->verticalScrollBar()->maximum() > 0);
+    }
+
+    // Rewriting the whole text on each append would take minutes here.
+    void logStaysFastAtOneHundredThousandLines()
+    {
+        QElapsedTimer timer;
+        timer.start();
+        for (int i = 0; i < 100000; ++i) {
+            f.win->addmsg(QStringLiteral("takeoff: "), false);
+            f.win->addmsg(QStringLiteral("ok"), true);
+        }
+        QVERIFY2(timer.elapsed() < 30000, qPrintable(QString::number(timer.elapsed())));
+        auto *log = f.control<QPlainTextEdit>("ResEF");
+        QCOMPARE(log->document()->blockCount(), 100001);
+        QCOMPARE(log->document()->lastBlock().previous().text(), QStringLiteral("takeoff: ok"));
+    }
+
+    void disconnectLogsAndRecords()
+    {
+        f.connectLink();
+        f.clearLog();
+        CntWinFixture::clearRecorded();
+        f.click("LeavePM");
+        QCOMPARE(f.log(), QStringLiteral("Dissconnected...\n"));
+        QCOMPARE(CntWinFixture::recorded(0), QStringLiteral("Disconnect"));
+        QVERIFY(!f.linkBound());
+        QVERIFY(f.socket("udpr")->state() != QAbstractSocket::BoundState);
+
+        f.click("LeavePM");
+        QCOMPARE(f.log(), QStringLiteral("Dissconnected...\nDissconnected...\n"));
+        QVERIFY(f.drone.received().isEmpty());
+    }
+
+    void refusedDatagramsTakeTheErrorPath_data()
+    {
+        QTest::addColumn<bool>("connectFirst");
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("portText");
+        QTest::addColumn<QString>("expectedLog");
+
+        const QString connected = QStringLiteral("Connect to 127.0.0.2\n");
+        QTest::newRow("not bound") << false << CntWinFixture::DroneAddress << "28889" << "takeoff: error...\n";
+        QTest::newRow("address does not parse") << true << "127.0.0.two" << "28889"
+                                                << connected + "takeoff: error...\n";
+        // 99999 would wrap to 34463 in a 16-bit port.
+        QTest::newRow("port out of range") << true << CntWinFixture::DroneAddress << "99999"
+                                           << connected + "takeoff: error...\n";
+        QTest::newRow("negative port") << true << CntWinFixture::DroneAddress << "-1"
+                                       << connected + "takeoff: error...\n";
+    }
+
+    void refusedDatagramsTakeTheErrorPath()
+    {
+        QFETCH(bool, connectFirst);
+        QFETCH(QString, address);
+        QFETCH(QString, portText);
+        QFETCH(QString, expectedLog);
+        f.click("LeavePM");
+        f.clearLog();
+        QUdpSocket wrapped;
+        QVERIFY(wrapped.bind(QHostAddress(CntWinFixture::DroneAddress), 34463, QAbstractSocket::ShareAddress));
+
+        if (connectFirst)
+            f.connectLink();
+        f.edit("AddressEF")->setText(address);
+        f.edit("PortEF")->setText(portText);
+        f.win->DoCmd(QStringLiteral("takeoff"));
+        QCOMPARE(f.log(), expectedLog);
+        QVERIFY(f.win->lastErrorCode() != 0);
+        QCOMPARE(f.receivedBeforeMarker(), QStringList());
+        QVERIFY(!wrapped.hasPendingDatagrams());
+
+        f.clearLog();
+        f.click("LeavePM");
+        QCOMPARE(f.log(), QStringLiteral("Error: ") + QString::number(f.win->lastErrorCode()) + u'\n');
+        f.aim(f.port);
+        f.connectLink();
+        QCOMPARE(f.win->lastErrorCode(), 0);
+        CntWinFixture::clearRecorded();
+    }
+
+    void connectFailsOnAPortItCannotBind_data()
+    {
+        QTest::addColumn<bool>("inUse");
+        QTest::addColumn<QString>("portText");
+
+        QTest::newRow("out of range") << false << "99999";
+        QTest::newRow("in use") << true << QString();
+    }
+
+    void connectFailsOnAPortItCannotBind()
+    {
+        QFETCH(bool, inUse);
+        QFETCH(QString, portText);
+        QUdpSocket holder;
+        if (inUse) {
+            QVERIFY(holder.bind(QHostAddress::AnyIPv4, 0, QAbstractSocket::DontShareAddress));
+            portText = QString::number(holder.localPort());
+        }
+        f.edit("LocalPortEF")->setText(portText);
+        f.connectLink();
+        QCOMPARE(f.log(), QStringLiteral("error...\n"));
+        QVERIFY(!f.linkBound());
+        QVERIFY(f.win->lastErrorCode() != 0);
+        f.aim(f.port);
+        f.connectLink();
+        QVERIFY(f.linkBound());
+    }
+
+    // Last: the close sequence ends the window's life.
+    void closeLandsAndQuits()
+    {
+        f.connectLink();
+        f.clearLog();
+        CntWinFixture::clearRecorded();
+        QuitRecorder::codes().clear();
+        QElapsedTimer timer;
+        timer.start();
+        // A second close request during the waits must not run the sequence again.
+        QTimer::singleShot(100, f.win, [this] { f.win->close(); });
+
+        f.win->windowHandle()->close(); // the way a window manager's close box asks
+        QCOMPARE(QuitRecorder::codes(), QList<int>{0});
+        QVERIFY2(timer.elapsed() >= 1000, qPrintable(QString::number(timer.elapsed())));
+        QCOMPARE(f.drone.received(), QStringList{QStringLiteral("Land")});
+        QCOMPARE(f.log(), QStringLiteral("Land: ok\n"));
+        QCOMPARE(f.cmdLine(), QStringLiteral("Land"));
+        QVERIFY(CntWinFixture::recorded(0).startsWith(QStringLiteral("Land")));
+        QVERIFY(!f.linkBound());
+        QVERIFY(f.socket("udpr")->state() != QAbstractSocket::BoundState);
+        QVERIFY(!f.win->isVisible());
+        QVERIFY(!RecWin::instance()->isVisible());
+    }
+};
+
+HD_TEST_MAIN(TestCntWin)
+#include "tst_cntwin.moc"

@@ -1,0 +1,261 @@
+#include "SimDrone.h"
+
+#include <QNetworkDatagram>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTest>
+#include <QUdpSocket>
+
+// A peer of the simulated drone on 127.0.0.1, like the application.
+class Peer
+{
+public:
+    explicit Peer(quint16 port = 0) { QVERIFY(socket.bind(QHostAddress(QStringLiteral("127.0.0.1")), port)); }
+
+    void send(const QByteArray &text, quint16 port)
+    {
+        socket.writeDatagram(text, QHostAddress(QStringLiteral("127.0.0.2")), port);
+    }
+    // The next datagram, or a null array when none arrives in time.
+    QByteArray next(int timeoutMs = 3000)
+    {
+        // The drone lives in this thread: wait with the event loop running.
+        if (!QTest::qWaitFor([this] { return socket.hasPendingDatagrams(); }, timeoutMs))
+            return {};
+        return socket.receiveDatagram().data();
+    }
+
+    QUdpSocket socket;
+};
+
+class tst_SimDrone : public QObject
+{
+    Q_OBJECT
+
+private:
+    // Sends text and returns the answer. Answers come in command order, so a silent
+    // command shows as the answer to a following marker query arriving first.
+    QByteArray ask(SimDrone &drone, Peer &peer, const QByteArray &text)
+    {
+        drone.setAnswer(QStringLiteral("marker?"), "MARK");
+        peer.send(text, drone.port());
+        peer.send("marker?", drone.port());
+        const QByteArray first = peer.next();
+        if (first == "MARK")
+            return QByteArrayLiteral("<silent>");
+        if (peer.next() != "MARK")
+            return QByteArrayLiteral("<marker lost>");
+        return first;
+    }
+
+private slots:
+    void bindsLoopbackOnly_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("default drone address") << "192.168.10.1" << false;
+        QTest::newRow("private") << "10.0.0.1" << false;
+        QTest::newRow("any") << "0.0.0.0" << false;
+        QTest::newRow("just above loopback") << "128.0.0.1" << false;
+        QTest::newRow("IPv6 loopback") << "::1" << false;
+        QTest::newRow("unparsable") << "localhost" << false;
+        QTest::newRow("127.0.0.2") << "127.0.0.2" << true;
+        QTest::newRow("top of 127/8") << "127.255.255.254" << true;
+    }
+    void bindsLoopbackOnly()
+    {
+        QFETCH(QString, address);
+        QFETCH(bool, accepted);
+        SimDrone drone;
+        QCOMPARE(drone.start(QHostAddress(address), 0), accepted);
+        QCOMPARE(drone.isRunning(), accepted);
+        QCOMPARE(drone.startState(8890, QHostAddress(address), 100), accepted);
+        drone.stopState();
+    }
+
+    void sharesItsPortWithTheApplication()
+    {
+        SimDrone drone;
+        QVERIFY(drone.start(QHostAddress(QStringLiteral("127.0.0.2")), 0));
+        QUdpSocket app;
+        QVERIFY(app.bind(QHostAddress::AnyIPv4, drone.port(),
+                         QAbstractSocket::ShareAddress | QAbstractSocket::ReuseAddressHint));
+        app.writeDatagram("command", QHostAddress(QStringLiteral("127.0.0.2")), drone.port());
+        QTRY_VERIFY_WITH_TIMEOUT(app.hasPendingDatagrams(), 3000);
+        QCOMPARE(app.receiveDatagram().data(), QByteArray("ok"));
+        QCOMPARE(drone.received(), QStringList{QStringLiteral("command")});
+    }
+
+    void answersLikeADrone_data()
+    {
+        QTest::addColumn<QByteArray>("command");
+        QTest::addColumn<QByteArray>("answer");
+        QTest::newRow("command") << QByteArray("command") << QByteArray("ok");
+        QTest::newRow("takeoff") << QByteArray("takeoff") << QByteArray("ok");
+        QTest::newRow("Land with capital") << QByteArray("Land") << QByteArray("ok");
+        QTest::newRow("emergency") << QByteArray("emergency") << QByteArray("ok");
+        QTest::newRow("unknown word") << QByteArray("hover 5") << QByteArray("ok");
+        QTest::newRow("rc never answered") << QByteArray("rc 10 -10 0 100") << QByteArray("<silent>");
+        QTest::newRow("speed?") << QByteArray("speed?") << QByteArray("100.0\r\n");
+        QTest::newRow("battery?") << QByteArray("battery?") << QByteArray("87\r\n");
+        QTest::newRow("query case ignored") << QByteArray("BATTERY?") << QByteArray("87\r\n");
+        QTest::newRow("time?") << QByteArray("time?") << QByteArray("11s\r\n");
+        QTest::newRow("height?") << QByteArray("height?") << QByteArray("15dm\r\n");
+        QTest::newRow("temp?") << QByteArray("temp?") << QByteArray("85~88C\r\n");
+        QTest::newRow("attitude?") << QByteArray("attitude?") << QByteArray("pitch:0;roll:-1;yaw:0;\r\n");
+        QTest::newRow("baro?") << QByteArray("baro?") << QByteArray("-102.865509\r\n");
+        QTest::newRow("acceleration?") << QByteArray("acceleration?")
+                                       << QByteArray("agx:-5.00;agy:7.00;agz:-999.00;\r\n");
+        QTest::newRow("tof?") << QByteArray("tof?") << QByteArray("875mm\r\n");
+        QTest::newRow("wifi?") << QByteArray("wifi?") << QByteArray("90\r\n");
+        QTest::newRow("sdk?") << QByteArray("sdk?") << QByteArray("20\r\n");
+        QTest::newRow("sn?") << QByteArray("sn?") << QByteArray("0TQDG7BEDB0E9P\r\n");
+    }
+    void answersLikeADrone()
+    {
+        QFETCH(QByteArray, command);
+        QFETCH(QByteArray, answer);
+        SimDrone drone;
+        QVERIFY(drone.start(QHostAddress(QStringLiteral("127.0.0.2")), 0));
+        Peer peer;
+        QCOMPARE(ask(drone, peer, command), answer);
+        QCOMPARE(drone.received().first(), QString::fromUtf8(command));
+    }
+
+    void scripting_data()
+    {
+        QTest::addColumn<QString>("script"); // what to set up
+        QTest::addColumn<QByteArray>("command");
+        QTest::addColumn<QByteArray>("answer");
+        QTest::newRow("answer, word case ignored") << "answer BATTERY?" << QByteArray("battery?")
+                                                   << QByteArray("42\r\n");
+        QTest::newRow("answer an error text") << "answer flip" << QByteArray("flip x")
+                                              << QByteArray("42\r\n");
+        QTest::newRow("reject") << "reject takeoff" << QByteArray("takeoff") << QByteArray("error");
+        QTest::newRow("reject covers Land") << "reject land" << QByteArray("Land") << QByteArray("error");
+        QTest::newRow("silent") << "silent emergency" << QByteArray("emergency") << QByteArray("<silent>");
+        QTest::newRow("other words unaffected") << "reject takeoff" << QByteArray("land") << QByteArray("ok");
+        QTest::newRow("cleared") << "clear" << QByteArray("takeoff") << QByteArray("ok");
+    }
+    void scripting()
+    {
+        QFETCH(QString, script);
+        QFETCH(QByteArray, command);
+        QFETCH(QByteArray, answer);
+        SimDrone drone;
+        QVERIFY(drone.start(QHostAddress(QStringLiteral("127.0.0.2")), 0));
+        const QString word = script.section(u' ', 1);
+        if (script.startsWith(QLatin1String("answer")))
+            drone.setAnswer(word, "42\r\n");
+        else if (script.startsWith(QLatin1String("reject")))
+            drone.setReject(word);
+        else if (script.startsWith(QLatin1String("silent")))
+            drone.setSilent(word);
+        else {
+            drone.setReject(QStringLiteral("takeoff"));
+            drone.setAllSilent(true);
+            drone.clearScript();
+        }
+        Peer peer;
+        QCOMPARE(ask(drone, peer, command), answer);
+    }
+
+    void allSilentAnswersNothing()
+    {
+        SimDrone drone;
+        QVERIFY(drone.start(QHostAddress(QStringLiteral("127.0.0.2")), 0));
+        drone.setAllSilent(true);
+        QSignalSpy received(&drone, &SimDrone::commandReceived);
+        Peer peer;
+        peer.send("battery?", drone.port());
+        QTRY_COMPARE_WITH_TIMEOUT(received.count(), 1, 3000);
+        drone.setAllSilent(false);
+        peer.send("sn?", drone.port());
+        QCOMPARE(peer.next(), QByteArray("0TQDG7BEDB0E9P\r\n")); // the first answer of all
+    }
+
+    void answersOnlyTheSender()
+    {
+        SimDrone drone;
+        QVERIFY(drone.start(QHostAddress(QStringLiteral("127.0.0.2")), 0));
+        Peer asking, other;
+        asking.send("battery?", drone.port());
+        QCOMPARE(asking.next(), QByteArray("87\r\n"));
+        QVERIFY(!other.socket.hasPendingDatagrams());
+    }
+
+    void slowMotionKeepsAnswerOrder()
+    {
+        SimDrone drone;
+        QVERIFY(drone.start(QHostAddress(QStringLiteral("127.0.0.2")), 0));
+        drone.setMotionDelay(300);
+        Peer peer;
+        peer.send("takeoff", drone.port());
+        peer.send("battery?", drone.port());
+        QCOMPARE(peer.next(), QByteArray("ok"));
+        QCOMPARE(peer.next(), QByteArray("87\r\n"));
+    }
+
+    void stateDatagram()
+    {
+        SimDrone drone;
+        QVERIFY(drone.start(QHostAddress(QStringLiteral("127.0.0.2")), 0));
+        Peer stateReceiver;
+        QVERIFY(drone.startState(stateReceiver.socket.localPort(), QHostAddress(QStringLiteral("127.0.0.1")), 20));
+        const QByteArray state = stateReceiver.next();
+        QVERIFY(state.startsWith("mid:-1;x:-100;y:-100;z:-100;mpry:-1,-1,-1;pitch:"));
+        QVERIFY(state.endsWith(";\r\n"));
+        const QList<QByteArray> fields = state.chopped(3).split(';');
+        QStringList keys;
+        for (const QByteArray &field : fields)
+            keys << QString::fromLatin1(field.left(field.indexOf(':')));
+        QCOMPARE(keys.join(u','), QStringLiteral("mid,x,y,z,mpry,pitch,roll,yaw,vgx,vgy,vgz,templ,temph,"
+                                                 "tof,h,bat,baro,time,agx,agy,agz"));
+        QVERIFY(state.contains(";h:0;"));
+
+        Peer pilot;
+        pilot.send("takeoff", drone.port());
+        QCOMPARE(pilot.next(), QByteArray("ok"));
+        QVERIFY(drone.currentState().contains(";h:80;"));
+        pilot.send("up 40", drone.port());
+        QCOMPARE(pilot.next(), QByteArray("ok"));
+        QVERIFY(drone.currentState().contains(";h:120;tof:") || drone.currentState().contains(";h:120;"));
+        pilot.send("land", drone.port());
+        QCOMPARE(pilot.next(), QByteArray("ok"));
+        QVERIFY(drone.currentState().contains(";h:0;"));
+        drone.stopState();
+        QVERIFY(!drone.isStateRunning());
+    }
+
+    void sendStateExactBytes()
+    {
+        SimDrone drone;
+        Peer stateReceiver;
+        QVERIFY(drone.startState(stateReceiver.socket.localPort(), QHostAddress(QStringLiteral("127.0.0.1")), 60000));
+        const QByteArray bytes("templ:60;temph:62;\r\n");
+        QVERIFY(drone.sendState(bytes));
+        QCOMPARE(stateReceiver.next(), bytes);
+    }
+
+    void videoStreamFollowsStreamOnAndOff()
+    {
+        QCOMPARE(SimDrone::videoArguments(12345).last(), QStringLiteral("udp://127.0.0.1:12345?pkt_size=1460"));
+        if (QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty())
+            QSKIP("ffmpeg is not installed");
+        SimDrone drone;
+        QVERIFY(drone.start(QHostAddress(QStringLiteral("127.0.0.2")), 0));
+        Peer video;
+        drone.setVideoEnabled(true, video.socket.localPort());
+        Peer pilot;
+        pilot.send("streamon", drone.port());
+        QCOMPARE(pilot.next(), QByteArray("ok"));
+        QVERIFY(drone.isVideoRunning());
+        QVERIFY(!video.next(10000).isEmpty());
+        pilot.send("streamoff", drone.port());
+        QCOMPARE(pilot.next(), QByteArray("ok"));
+        QVERIFY(!drone.isVideoRunning());
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_SimDrone)
+#include "tst_simdrone.moc"

@@ -1,0 +1,173 @@
+#include "CntWinFixture.h"
+#include "HdTestMain.h"
+#include "StickCanvas.h"
+
+#include <QImage>
+
+// The two on-screen sticks: what a press, a drag and a release send.
+class TestSticks : public QObject
+{
+    Q_OBJECT
+
+    CntWinFixture f;
+
+    StickCanvas *stick(int i) const { return f.control<StickCanvas>(QStringLiteral("acv_%1").arg(i)); }
+
+    // Counts the paint events of one stick.
+    class PaintCounter : public QObject
+    {
+    public:
+        int paints = 0;
+        bool eventFilter(QObject *, QEvent *event) override
+        {
+            if (event->type() == QEvent::Paint)
+                ++paints;
+            return false;
+        }
+    };
+
+private slots:
+    void initTestCase()
+    {
+        f.open(28869);
+        QVERIFY(f.startDrone());
+        f.connectLink();
+    }
+
+    void init()
+    {
+        f.drone.clearReceived();
+        f.clearLog();
+        CntWinFixture::clearRecorded();
+    }
+
+    void sticksStartCentred()
+    {
+        for (int i = 0; i < 2; ++i) {
+            QCOMPARE(stick(i)->index(), i);
+            QCOMPARE(f.win->pointerX(i), 50);
+            QCOMPARE(f.win->pointerY(i), 50);
+            QCOMPARE(f.win->sx(i), 0);
+            QCOMPARE(f.win->sy(i), 0);
+        }
+    }
+
+    void pressAndReleaseSendNothing()
+    {
+        QTest::mousePress(stick(0), Qt::LeftButton, {}, QPoint(5, 95));
+        QVERIFY(f.win->mouseHeld());
+        QTest::mouseRelease(stick(0), Qt::LeftButton, {}, QPoint(5, 95));
+        QVERIFY(!f.win->mouseHeld());
+        QCOMPARE(f.receivedBeforeMarker(), QStringList());
+        QCOMPARE(f.log(), QString());
+        QCOMPARE(CntWinFixture::recorded(0), QString());
+    }
+
+    void dragSendsOnEachChangeOfBand_data()
+    {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<QList<QPoint>>("moves");
+        QTest::addColumn<QStringList>("sent"); // zeros from the release, unless the drag sent them
+
+        const QString zeros = QStringLiteral("rc 0 0 0 0");
+        QTest::newRow("jump over bands") << 0 << QList<QPoint>{{75, 50}} << QStringList{"rc 40 0 0 0", zeros};
+        QTest::newRow("within one band") << 0 << QList<QPoint>{{61, 50}, {64, 52}, {68, 45}}
+                                         << QStringList{"rc 20 0 0 0", zeros};
+        QTest::newRow("beyond the edges") << 0 << QList<QPoint>{{130, 140}} << QStringList{"rc 100 -100 0 0", zeros};
+        QTest::newRow("truncation toward zero")
+            << 0 << QList<QPoint>{{45, 55}, {35, 50}} << QStringList{"rc -20 0 0 0", zeros};
+        QTest::newRow("corners") << 0 << QList<QPoint>{{99, 0}, {0, 99}}
+                                 << QStringList{"rc 80 100 0 0", "rc -100 -80 0 0", zeros};
+        QTest::newRow("back to centre before release")
+            << 0 << QList<QPoint>{{60, 50}, {50, 50}} << QStringList{"rc 20 0 0 0", zeros};
+        QTest::newRow("left stick up") << 1 << QList<QPoint>{{50, 0}} << QStringList{"rc 0 0 100 0", zeros};
+        QTest::newRow("left stick both axes") << 1 << QList<QPoint>{{35, 65}} << QStringList{"rc 0 0 -20 -20", zeros};
+        QTest::newRow("left stick right") << 1 << QList<QPoint>{{150, 50}} << QStringList{"rc 0 0 0 100", zeros};
+        QTest::newRow("left stick far left") << 1 << QList<QPoint>{{-40, 50}} << QStringList{"rc 0 0 0 -100", zeros};
+    }
+
+    void dragSendsOnEachChangeOfBand()
+    {
+        QFETCH(int, index);
+        QFETCH(QList<QPoint>, moves);
+        QFETCH(QStringList, sent);
+        StickCanvas *canvas = stick(index);
+
+        QTest::mousePress(canvas, Qt::LeftButton, {}, QPoint(50, 50));
+        for (const QPoint &p : moves) {
+            QTest::mouseMove(canvas, p);
+            QCOMPARE(f.win->pointerX(index), p.x());
+            QCOMPARE(f.win->pointerY(index), p.y());
+        }
+        QTest::mouseRelease(canvas, Qt::LeftButton, {}, moves.last());
+        QCOMPARE(f.win->pointerX(index), 50);
+        QCOMPARE(f.win->pointerY(index), 50);
+
+        QCOMPARE(f.receivedBeforeMarker(), sent);
+        QCOMPARE(f.log(), sent.join(QStringLiteral(": ")) + QStringLiteral(": "));
+        QCOMPARE(f.cmdLine(), sent.last());
+        QCOMPARE(f.win->sx(index), 0);
+        QCOMPARE(f.win->sy(index), 0);
+    }
+
+    void theOtherStickKeepsItsValues()
+    {
+        QTest::mousePress(stick(1), Qt::LeftButton, {}, QPoint(50, 50));
+        QTest::mouseMove(stick(1), QPoint(50, 0));
+        QTest::mousePress(stick(0), Qt::LeftButton, {}, QPoint(50, 50));
+        QTest::mouseMove(stick(0), QPoint(80, 50));
+        QTest::mouseRelease(stick(0), Qt::LeftButton, {}, QPoint(80, 50));
+        QTest::mouseRelease(stick(1), Qt::LeftButton, {}, QPoint(50, 0));
+        QCOMPARE(f.receivedBeforeMarker(),
+                 QStringList({"rc 0 0 100 0", "rc 60 0 100 0", "rc 0 0 100 0", "rc 0 0 0 0"}));
+    }
+
+    void stickCommandIsRecordedWhole()
+    {
+        QTest::mousePress(stick(0), Qt::LeftButton, {}, QPoint(50, 50));
+        QTest::mouseMove(stick(0), QPoint(75, 50));
+        QCOMPARE(CntWinFixture::recorded(0), QStringLiteral("rc 40 0 0 0"));
+        QTest::mouseRelease(stick(0), Qt::LeftButton, {}, QPoint(75, 50));
+        (void)f.receivedBeforeMarker();
+    }
+
+    void paintShowsTheDotWhereThePointerWas()
+    {
+        StickCanvas *canvas = stick(0);
+        QTest::mousePress(canvas, Qt::LeftButton, {}, QPoint(50, 50));
+        QTest::mouseMove(canvas, QPoint(75, 30));
+        QImage image = canvas->grab().toImage();
+        QCOMPARE(image.size(), QSize(100, 100));
+        QCOMPARE(image.pixelColor(75, 30), QColor(Qt::red));
+        QCOMPARE(image.pixelColor(50, 50), QColor(Qt::white));
+        QVERIFY(image.pixelColor(50, 0).lightness() < 128); // the black outline
+
+        QTest::mouseRelease(canvas, Qt::LeftButton, {}, QPoint(75, 30));
+        image = canvas->grab().toImage();
+        QCOMPARE(image.pixelColor(50, 50), QColor(Qt::red));
+        QCOMPARE(image.pixelColor(75, 30), QColor(Qt::white));
+        (void)f.receivedBeforeMarker();
+    }
+
+    void repaintOnlyWhenTheValuesChange()
+    {
+        StickCanvas *canvas = stick(0);
+        PaintCounter counter;
+        canvas->installEventFilter(&counter);
+        QTest::mousePress(canvas, Qt::LeftButton, {}, QPoint(50, 50));
+        QTest::mouseMove(canvas, QPoint(62, 50));
+        QTRY_COMPARE(counter.paints, 1);
+        QTest::mouseMove(canvas, QPoint(68, 50));
+        QTest::mouseMove(canvas, QPoint(66, 55));
+        QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+        QCOMPARE(counter.paints, 1);
+        QTest::mouseRelease(canvas, Qt::LeftButton, {}, QPoint(66, 55));
+        QTRY_COMPARE(counter.paints, 2);
+        canvas->removeEventFilter(&counter);
+        (void)f.receivedBeforeMarker();
+    }
+};
+
+HD_TEST_MAIN(TestSticks)
+#include "tst_sticks.moc"
