@@ -219,6 +219,9 @@ void CntWin::closeEvent(QCloseEvent *event)
 
 void CntWin::Event_Close()
 {
+    // Playback must not send its next steps after the drone was told to land.
+    if (RecWin::exists())
+        RecWin::instance()->cancelPlayback();
     const QString land = QStringLiteral("Land");
     addmsg(land + QStringLiteral(": "), false);
     sendDatagram(land);

@@ -6,6 +6,7 @@
 #include "ManualClock.h"
 #include "TextHelpers.h"
 
+#include <QStringList>
 #include <cstdlib>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)

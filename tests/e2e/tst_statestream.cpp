@@ -134,7 +134,7 @@ private slots:
     {
         // The flood ends by itself, so a window that stops responding under it
         // fails this test instead of hanging the run.
-        constexpr int FloodMs = 4000;
+        constexpr int FloodMs = 3000;
         std::atomic<bool> stop{false};
         std::atomic<bool> flooding{true};
         std::atomic<int> sent{0};
@@ -149,8 +149,9 @@ private slots:
                     + ";baro:138.82;time:0;agx:9.00;agy:0.00;agz:-1000.00;\r\n";
                 if (socket.writeDatagram(state, QHostAddress(QStringLiteral("127.0.0.1")), 8890) > 0)
                     ++sent;
-                // Bursts of 50 every 5 ms: 10000 a second, a thousand times a drone's rate.
-                if (n % 50 == 49)
+                // Up to 100000 a second: more than the window can parse, yet few
+                // enough that the loopback device does not drop the drone's answers.
+                if (n % 500 == 499)
                     std::this_thread::sleep_for(std::chrono::milliseconds(5));
             }
             flooding = false;
@@ -167,11 +168,7 @@ private slots:
         ticker.start(20);
         f.clearLog();
         f.win->DoCmd(QStringLiteral("command"));
-        QElapsedTimer dbg; dbg.start();
-        QTRY_VERIFY_WITH_TIMEOUT(ticks >= 10 || !flooding, 2 * FloodMs);
-        qDebug() << "DBG ticks" << ticks << dbg.elapsed() << "sent" << sent << f.log() << f.drone.received();
         QTRY_COMPARE_WITH_TIMEOUT(f.log(), QStringLiteral("command: ok\n"), 2 * FloodMs);
-        qDebug() << "DBG ticks" << ticks << dbg.elapsed() << "sent" << sent;
         QVERIFY2(flooding, "the answer was shown only after the flood had ended");
         QTRY_VERIFY_WITH_TIMEOUT(ticks >= 10, 2 * FloodMs);
         QVERIFY2(flooding, "timers ran only after the flood had ended");

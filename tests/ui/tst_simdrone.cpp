@@ -219,7 +219,7 @@ private slots:
         QVERIFY(drone.currentState().contains(";h:80;"));
         pilot.send("up 40", drone.port());
         QCOMPARE(pilot.next(), QByteArray("ok"));
-        QVERIFY(drone.currentState().contains(";h:120;tof:") || drone.currentState().contains(";h:120;"));
+        QVERIFY(drone.currentState().contains(";tof:130;h:120;"));
         pilot.send("land", drone.port());
         QCOMPARE(pilot.next(), QByteArray("ok"));
         QVERIFY(drone.currentState().contains(";h:0;"));
