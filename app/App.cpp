@@ -54,20 +54,11 @@ void App::startUp()
     });
 }
 
-void App::placeRecordAndPlayWindow()
-{
-    CntWin *controller = CntWin::instance();
-    RecWin *recorder = RecWin::instance();
-    const QRect controllerArea = controller->geometry();
-    recorder->setGeometry(QRect(QPoint(controllerArea.x() + controller->width() + 8, controllerArea.y()),
-                                recorder->size()));
-}
-
 void App::Event_Open()
 {
     CntWin::instance()->show();
     RecWin::instance()->show();
-    placeRecordAndPlayWindow();
+    RecWin::instance()->placeBeside(CntWin::instance());
     bringToFront(CntWin::instance());
 }
 

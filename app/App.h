@@ -23,10 +23,6 @@ public:
     bool WindowShowRecordAndPlayWindow_Action();
     bool RecOpen_Action(int index);
 
-    // Puts the record and play window 8 units right of the controller window, with
-    // the same top edge.
-    static void placeRecordAndPlayWindow();
-
 private:
     bool mStarted = false;
 };

@@ -200,7 +200,7 @@ void CntWin::Event_Open()
 
     RecWin *rec = RecWin::instance();
     rec->show();
-    rec->setGeometry(QRect(QPoint(geometry().x() + width() + 8, geometry().y()), rec->size()));
+    rec->placeBeside(this);
 }
 
 void CntWin::closeEvent(QCloseEvent *event)

@@ -188,6 +188,12 @@ void RecWin::closeEvent(QCloseEvent *event)
     QMainWindow::closeEvent(event);
 }
 
+void RecWin::placeBeside(const QWidget *controller)
+{
+    const QRect area = controller->geometry();
+    setGeometry(QRect(QPoint(area.x() + controller->width() + 8, area.y()), size()));
+}
+
 void RecWin::cancelPlayback()
 {
     mPlayTimer->stop();

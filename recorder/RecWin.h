@@ -34,6 +34,9 @@ public:
     // Records one command (the controller calls it after sending).
     void CreateIJList(const QString &word, const QString &argument);
 
+    // Stands 8 units right of the controller window, with the same top edge.
+    void placeBeside(const QWidget *controller);
+
     // Text area of target kind i (0..5).
     QPlainTextEdit *MjEF(int i) const;
     QLabel *MjLv(int i) const;
