@@ -1,0 +1,189 @@
+#include "../ui/CntWinFixture.h"
+#include "FileDialogs.h"
+#include "FlightPlan.h"
+#include "HdTestMain.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+
+// Flight-plan files that are malformed or very large, opened with File > Open...
+// and written with File > Save... as the user does.
+class tst_ReliabilityFiles : public QObject
+{
+    Q_OBJECT
+
+    CntWinFixture f;
+    QTemporaryDir dir;
+    QString chosen;
+    QStringList errors;
+
+    static RecWin *rec() { return RecWin::instance(); }
+    static QStringList areas()
+    {
+        QStringList texts;
+        for (int i = 0; i < 6; ++i)
+            texts << rec()->targetText(i);
+        return texts;
+    }
+    static void setAreas(const QStringList &texts)
+    {
+        for (int i = 0; i < 6; ++i)
+            rec()->setTargetText(i, texts.value(i));
+    }
+
+    bool writeBytes(const QString &path, const QByteArray &bytes)
+    {
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+    }
+    static QByteArray readBytes(const QString &path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+    }
+
+    bool open(const QString &path)
+    {
+        chosen = path;
+        return App::instance()->RecOpen_Action(0);
+    }
+
+    // Command lines of about lineLength bytes (at least the recorder's own
+    // "up N:WAITn"), about size bytes in all.
+    static QByteArray commandLines(qsizetype size, int lineLength, int seed)
+    {
+        QByteArray text;
+        text.reserve(size + lineLength + 64);
+        for (int n = 0; text.size() < size; ++n) {
+            text += "up " + QByteArray::number((n + seed) % 500);
+            if (lineLength > 16)
+                text += QByteArray(lineLength - 16, n % 2 ? ' ' : 'x');
+            text += ":WAIT" + QByteArray::number(n % 97);
+            text += '\n';
+        }
+        text.chop(1);
+        return text;
+    }
+
+    static constexpr qsizetype FiftyMB = 50 * 1000 * 1000;
+    // Bounds hangs only; sanitizer builds run a few times slower.
+    static constexpr qint64 BoundMs = 45000;
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(dir.isValid());
+        App::instance()->startUp();
+        f.open(18899); // aimed at loopback before anything can send; nothing is sent here
+        FileDialogs::setTestHooks({
+            [this](const QString &) { return chosen; },
+            [this](const QString &, const QString &) { return chosen; },
+            [this](const QString &message) { errors << message; },
+        });
+    }
+
+    void cleanupTestCase() { FileDialogs::setTestHooks({}); }
+
+    void init()
+    {
+        errors.clear();
+        setAreas(QStringList(6, QStringLiteral("<old>")));
+    }
+
+    void invalidUtf8Sections_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QStringList>("sections");
+
+        const QByteArray m = "\n//--------------------//\n";
+        const QString r(QChar(0xFFFD));
+        QTest::newRow("stray bytes in commands")
+            << QByteArray("command:WAIT30\nup 20\xFF:WAIT60\nland") + m + "10 '\xFE\xFF" + m + "QZ" + m + "WQ" + m + m
+            << QStringList{QStringLiteral("command:WAIT30\nup 20") + r + QStringLiteral(":WAIT60\nland"),
+                           QStringLiteral("10 '") + r + r, "QZ", "WQ", "", ""};
+        QTest::newRow("cut character before a marker")
+            << QByteArray("takeoff\xE2\x82") + m + "b\xC0\x80" + m + "c" + m + "d" + m + "e" + m + "f\xF0"
+            << QStringList{QStringLiteral("takeoff") + r + r, QStringLiteral("b") + r + r, "c", "d", "e",
+                           QStringLiteral("f") + r};
+        QTest::newRow("byte inside a marker")
+            << QByteArray("a\n//-------\xFF-------------//\nb") + m + "c"
+            << QStringList{QStringLiteral("a\n//-------") + r + QStringLiteral("-------------//\nb"), "c", "<old>",
+                           "<old>", "<old>", "<old>"};
+        QTest::newRow("NUL bytes kept")
+            << QByteArray("up\0 20", 6) + m + QByteArray("\0", 1)
+            << QStringList{QStringLiteral("up") + QChar(0) + QStringLiteral(" 20"), QString(QChar(0)), "<old>",
+                           "<old>", "<old>", "<old>"};
+        QTest::newRow("only invalid bytes") << QByteArray("\xFF\xFF\xFF")
+                                            << QStringList{QString(3, QChar(0xFFFD)), "<old>", "<old>", "<old>",
+                                                           "<old>", "<old>"};
+    }
+    void invalidUtf8Sections()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QStringList, sections);
+        const QString path = dir.filePath(QStringLiteral("broken.txt"));
+        QVERIFY(writeBytes(path, bytes));
+
+        QVERIFY(open(path));
+        QCOMPARE(areas(), sections);
+        QCOMPARE(errors, QStringList());
+    }
+
+    // Opening cost grows with the number of lines (each becomes a block of a
+    // text area), so the many-lines case is measured at a tenth of the size.
+    void largePlanOpens_data()
+    {
+        QTest::addColumn<qsizetype>("size");
+        QTest::addColumn<int>("lineLength");
+        QTest::newRow("50 MB, 200k lines") << FiftyMB << 250;
+        QTest::newRow("5 MB, 400k short lines") << FiftyMB / 10 << 0;
+    }
+    void largePlanOpens()
+    {
+        QFETCH(qsizetype, size);
+        QFETCH(int, lineLength);
+        QList<QByteArray> sections;
+        for (int i = 0; i < 6; ++i)
+            sections << commandLines(size / 6, lineLength, i);
+        const QByteArray bytes = sections.join("\n//--------------------//\n");
+        QVERIFY(bytes.size() >= size);
+        const QString path = dir.filePath(QStringLiteral("big.txt"));
+        QVERIFY(writeBytes(path, bytes));
+
+        QElapsedTimer took;
+        took.start();
+        QVERIFY(open(path));
+        const qint64 ms = took.elapsed();
+        qInfo("%lld bytes opened in %lld ms", qint64(bytes.size()), ms);
+        QVERIFY2(ms < BoundMs, qPrintable(QString::number(ms)));
+        for (int i = 0; i < 6; ++i)
+            QVERIFY2(rec()->targetText(i) == QString::fromLatin1(sections.at(i)), qPrintable(QString::number(i)));
+        QVERIFY(rec()->PlayBB()->isEnabled());
+        QCOMPARE(errors, QStringList());
+    }
+
+    void fiftyMegabytePlanSaves()
+    {
+        QStringList texts;
+        for (int i = 0; i < 6; ++i)
+            texts << QString::fromLatin1(commandLines(FiftyMB / 6, 250, 10 + i));
+        setAreas(texts);
+        const QString path = dir.filePath(QStringLiteral("saved.txt"));
+        chosen = path;
+
+        QElapsedTimer took;
+        took.start();
+        QVERIFY(rec()->FileRecSave_Action(0));
+        const qint64 ms = took.elapsed();
+        qInfo("50 MB saved in %lld ms", ms);
+        QVERIFY2(ms < BoundMs, qPrintable(QString::number(ms)));
+        QCOMPARE(errors, QStringList());
+        const QByteArray written = readBytes(path);
+        QVERIFY(written.size() >= FiftyMB);
+        QVERIFY(written == hd::composeFlightPlan(texts).toUtf8());
+    }
+};
+
+HD_TEST_MAIN(tst_ReliabilityFiles)
+#include "tst_reliability_files.moc"
