@@ -2,19 +2,20 @@
 
 #include <limits>
 
-void PlaybackSchedule::start(qint64 nowMs)
+void PlaybackSchedule::start(qint64 nowUs)
 {
-    mPlannedMs = nowMs;
+    mPlannedUs = nowUs;
 }
 
-void PlaybackSchedule::stepSent(qint64 sentMs, qint64 waitMs)
+void PlaybackSchedule::stepSent(qint64 sentUs, qint64 waitMs)
 {
-    if (sentMs - mPlannedMs > mCatchUpMs)
-        mPlannedMs = sentMs;
-    mPlannedMs += qMax<qint64>(waitMs, 0);
+    if (sentUs - mPlannedUs > mCatchUpUs)
+        mPlannedUs = sentUs;
+    mPlannedUs += qMax<qint64>(waitMs, 0) * 1000;
 }
 
-qint64 PlaybackSchedule::delayFrom(qint64 nowMs) const
+qint64 PlaybackSchedule::delayMsFrom(qint64 nowUs) const
 {
-    return qBound(qint64(0), mPlannedMs - nowMs, qint64(std::numeric_limits<int>::max()));
+    const qint64 leftUs = mPlannedUs - nowUs;
+    return qBound(qint64(0), leftUs / 1000, qint64(std::numeric_limits<int>::max()));
 }

@@ -10,27 +10,29 @@
 // machine) re-bases the plan on the time it actually went out, so the wait after a
 // command is never cut short by more than catchUpMs and the rest of the list is not
 // sent in a burst.
+// Times are kept in microseconds: a plan in whole milliseconds would make every
+// step late by the fraction of a millisecond that passed before it was armed.
 class PlaybackSchedule
 {
 public:
     static constexpr qint64 DefaultCatchUpMs = 50;
 
-    explicit PlaybackSchedule(qint64 catchUpMs = DefaultCatchUpMs) : mCatchUpMs(catchUpMs) {}
+    explicit PlaybackSchedule(qint64 catchUpMs = DefaultCatchUpMs) : mCatchUpUs(catchUpMs * 1000) {}
 
-    // The first step is planned for nowMs.
-    void start(qint64 nowMs);
+    // The first step is planned for nowUs.
+    void start(qint64 nowUs);
 
-    // The step planned for plannedMs() went out at sentMs; the next one is planned
+    // The step planned for plannedUs() went out at sentUs; the next one is planned
     // waitMs (negative counts as 0) after it.
-    void stepSent(qint64 sentMs, qint64 waitMs);
+    void stepSent(qint64 sentUs, qint64 waitMs);
 
-    qint64 plannedMs() const { return mPlannedMs; }
+    qint64 plannedUs() const { return mPlannedUs; }
 
-    // Milliseconds from nowMs until the next planned step, clamped to what a timer
-    // takes (0 to INT_MAX).
-    qint64 delayFrom(qint64 nowMs) const;
+    // Whole milliseconds from nowUs until the next planned step, rounded down (a
+    // timer fires at or after its interval), clamped to what a timer takes (0 to INT_MAX).
+    qint64 delayMsFrom(qint64 nowUs) const;
 
 private:
-    qint64 mCatchUpMs;
-    qint64 mPlannedMs = 0;
+    qint64 mCatchUpUs;
+    qint64 mPlannedUs = 0;
 };

@@ -234,7 +234,7 @@ void RecWin::PlayBB_Action()
         return;
     }
     mPlayClock.start();
-    mSchedule.start(0);
+    mSchedule.start(playClockUs());
     playNextStep();
 }
 
@@ -251,10 +251,28 @@ void RecWin::playNextStep()
 {
     const QString command = mPlayCmd.takeFirst();
     const qint64 waitMs = mPlayWait.takeFirst();
-    mSchedule.stepSent(mPlayClock.elapsed(), waitMs);
+    mSchedule.stepSent(playClockUs(), waitMs);
     CntWin::instance()->DoCmd(command);
     // Armed after sending and recording, for the time left until the next step.
-    mPlayTimer->start(int(mSchedule.delayFrom(mPlayClock.elapsed())));
+    const int delayMs = int(mSchedule.delayMsFrom(playClockUs()));
+    mPlayTimer->start(delayMs);
+    const quint64 arming = ++mPlayArming;
+    if (delayMs == 0) {
+        // A zero-length timer fires only after both windows have repainted; a
+        // queued call comes before that, so a step without a wait follows at once.
+        // It does nothing once the timer was stopped or armed anew.
+        QMetaObject::invokeMethod(this, [this, arming] {
+            if (arming == mPlayArming && mPlayTimer->isActive()) {
+                mPlayTimer->stop();
+                PlayTimer_Action();
+            }
+        }, Qt::QueuedConnection);
+    }
+}
+
+qint64 RecWin::playClockUs() const
+{
+    return mPlayClock.nsecsElapsed() / 1000;
 }
 
 void RecWin::StopBB_Action()

@@ -82,6 +82,7 @@ private:
     void placePageControls();
     void setPlaying(bool playing);
     void playNextStep();
+    qint64 playClockUs() const;
 
     std::unique_ptr<Ui::RecWin> ui;
     std::unique_ptr<TextAreaTargets> mTargets;
@@ -93,5 +94,6 @@ private:
     QStringList mPlayCmd;
     QList<qint64> mPlayWait;
     QElapsedTimer mPlayClock;
+    quint64 mPlayArming = 0;
     PlaybackSchedule mSchedule;
 };

@@ -4,14 +4,16 @@
 
 #include <limits>
 
-// One step as the window drives the schedule: sent at sentMs with waitMs after it,
-// the timer armed at armedMs.
+// One step as the window drives the schedule: sent at sentUs with waitMs after it,
+// the timer armed at armedUs.
 struct Step
 {
-    qint64 sentMs;
+    qint64 sentUs;
     qint64 waitMs;
-    qint64 armedMs;
+    qint64 armedUs;
 };
+
+constexpr qint64 ms(qint64 v) { return v * 1000; }
 Q_DECLARE_METATYPE(QList<Step>)
 
 class TestPlaybackSchedule : public QObject
@@ -21,45 +23,49 @@ class TestPlaybackSchedule : public QObject
 private slots:
     void delays_data()
     {
-        QTest::addColumn<qint64>("startMs");
+        QTest::addColumn<qint64>("startUs");
         QTest::addColumn<QList<Step>>("steps");
         QTest::addColumn<QList<qint64>>("delays");
 
-        QTest::newRow("on time") << qint64(1000)
-                                 << QList<Step>{{1000, 510, 1000}, {1510, 3060, 1511}, {4570, 0, 4570}}
+        QTest::newRow("on time") << ms(1000)
+                                 << QList<Step>{{ms(1000), 510, ms(1000)}, {ms(1510), 3060, ms(1511)}, {ms(4570), 0, ms(4570)}}
                                  << QList<qint64>{510, 3059, 0};
         // Timer latency and the time spent sending come off the next delay.
         QTest::newRow("late within catch-up")
-            << qint64(0) << QList<Step>{{0, 100, 3}, {104, 100, 106}, {240, 100, 241}}
+            << ms(0) << QList<Step>{{ms(0), 100, ms(3)}, {ms(104), 100, ms(106)}, {ms(240), 100, ms(241)}}
             << QList<qint64>{97, 94, 59};
         // Far behind: the wait after the late command is kept whole.
         QTest::newRow("late beyond catch-up re-bases")
-            << qint64(0) << QList<Step>{{0, 100, 0}, {5000, 100, 5001}, {5101, 100, 5101}}
+            << ms(0) << QList<Step>{{ms(0), 100, ms(0)}, {ms(5000), 100, ms(5001)}, {ms(5101), 100, ms(5101)}}
             << QList<qint64>{100, 99, 99};
         QTest::newRow("early step keeps the plan")
-            << qint64(0) << QList<Step>{{0, 100, 0}, {90, 100, 90}} << QList<qint64>{100, 110};
+            << ms(0) << QList<Step>{{ms(0), 100, ms(0)}, {ms(90), 100, ms(90)}} << QList<qint64>{100, 110};
         QTest::newRow("zero waits fire at once")
-            << qint64(7) << QList<Step>{{7, 0, 8}, {8, 0, 9}} << QList<qint64>{0, 0};
+            << ms(7) << QList<Step>{{ms(7), 0, ms(8)}, {ms(8), 0, ms(9)}} << QList<qint64>{0, 0};
         QTest::newRow("negative wait counts as zero")
-            << qint64(0) << QList<Step>{{0, -500, 0}, {1, 10, 1}} << QList<qint64>{0, 9};
+            << ms(0) << QList<Step>{{ms(0), -500, ms(0)}, {ms(1), 10, ms(1)}} << QList<qint64>{0, 9};
+        // Sub-millisecond time already gone comes off, and the rest rounds down.
+        QTest::newRow("fractions of a millisecond")
+            << ms(0) << QList<Step>{{600, 100, 700}, {ms(100) + 900, 10, ms(100) + 950}}
+            << QList<qint64>{99, 9};
         QTest::newRow("wait beyond a timer's range is clamped")
-            << qint64(0) << QList<Step>{{0, qint64(1) << 40, 0}}
+            << ms(0) << QList<Step>{{ms(0), qint64(1) << 40, ms(0)}}
             << QList<qint64>{std::numeric_limits<int>::max()};
     }
 
     void delays()
     {
-        QFETCH(qint64, startMs);
+        QFETCH(qint64, startUs);
         QFETCH(QList<Step>, steps);
         QFETCH(QList<qint64>, delays);
 
         PlaybackSchedule schedule;
-        schedule.start(startMs);
-        QCOMPARE(schedule.plannedMs(), startMs);
+        schedule.start(startUs);
+        QCOMPARE(schedule.plannedUs(), startUs);
         QList<qint64> got;
         for (const Step &step : steps) {
-            schedule.stepSent(step.sentMs, step.waitMs);
-            got << schedule.delayFrom(step.armedMs);
+            schedule.stepSent(step.sentUs, step.waitMs);
+            got << schedule.delayMsFrom(step.armedUs);
         }
         QCOMPARE(got, delays);
     }
@@ -69,9 +75,9 @@ private slots:
         PlaybackSchedule schedule;
         schedule.start(0);
         schedule.stepSent(0, 1000);
-        schedule.start(300);
-        schedule.stepSent(300, 10);
-        QCOMPARE(schedule.delayFrom(300), qint64(10));
+        schedule.start(ms(300));
+        schedule.stepSent(ms(300), 10);
+        QCOMPARE(schedule.delayMsFrom(ms(300)), qint64(10));
     }
 };
 

@@ -1,0 +1,220 @@
+// Growth of the two long-lived texts in the real windows: the controller's message
+// log (one entry = "command: " then "ok" with a line end, as a command and its
+// answer write it) and the recorder's six text areas (one whole flight through
+// RecWin::CreateIJList: takeoff, mixed motions and queries, land). Each is timed at
+// 10k and 100k, the two sizes alternating, with the event loop run every 100 entries
+// so that layout and painting are paid as the windows would pay them. The same
+// flights recorded into plain strings show what the generator itself costs.
+//
+//   bench_log [log repetitions] [recorder repetitions]     (default 5 and 3)
+#include "App.h"
+#include "CntWin.h"
+#include "EventLoop.h"
+#include "ManualClock.h"
+#include "ProgramTextGenerator.h"
+#include "RecWin.h"
+#include "StringTargets.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+constexpr int EventLoopEvery = 100;
+
+double percentile(std::vector<double> v, double p)
+{
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    const size_t rank = size_t(std::ceil(p / 100.0 * double(v.size())));
+    return v[std::clamp<size_t>(rank, 1, v.size()) - 1];
+}
+
+void quietPlatformNotes(QtMsgType type, const QMessageLogContext &, const QString &msg)
+{
+    if (msg.startsWith(QLatin1String("This plugin does not support")) || msg.contains(QLatin1String("XDG_RUNTIME_DIR")))
+        return;
+    std::fprintf(stderr, "%s\n", qPrintable(msg));
+    if (type == QtFatalMsg)
+        std::abort();
+}
+
+void settle()
+{
+    for (int i = 0; i < 3; ++i)
+        QCoreApplication::processEvents();
+}
+
+// Milliseconds for `entries` log entries, starting from an empty log.
+double logRun(CntWin *win, QPlainTextEdit *log, int entries)
+{
+    win->findChild<QPushButton *>(QStringLiteral("PushButton3"))->click(); // Clear
+    settle();
+    const QString command = QStringLiteral("command: ");
+    const QString ok = QStringLiteral("ok");
+    QElapsedTimer timer;
+    timer.start();
+    for (int i = 1; i <= entries; ++i) {
+        win->addmsg(command, false);
+        win->addmsg(ok, true);
+        if (i % EventLoopEvery == 0)
+            QCoreApplication::processEvents();
+    }
+    settle();
+    const double ms = timer.nsecsElapsed() / 1e6;
+    if (log->document()->blockCount() != entries + 1) {
+        std::fprintf(stderr, "log holds %d lines, expected %d\n", log->document()->blockCount() - 1, entries);
+        std::exit(1);
+    }
+    return ms;
+}
+
+struct Recorded
+{
+    const char *word;
+    const char *argument;
+};
+
+// Motions, queries, a speed command, a stick command and a curve, as a flight has them.
+constexpr Recorded FlightMix[] = {
+    {"up", "20"},       {"cw", "45"},  {"forward", "50"}, {"battery?", ""}, {"flip", "f"},
+    {"left", "30"},     {"height?", ""}, {"speed", "50"},  {"rc 0 20 0 0", ""}, {"down", "20"},
+    {"ccw", "90"},      {"back", "40"}, {"attitude?", ""}, {"right", "25"},  {"curve", "20 20 20 40 40 40 30"},
+};
+
+// Milliseconds for a flight of `commands` recorded commands, from empty texts.
+double recorderRun(RecWin *rec, int commands)
+{
+    for (int i = 0; i < 6; ++i)
+        rec->setTargetText(i, QString());
+    settle();
+    ManualClock clock;
+    rec->setClock(clock);
+    QElapsedTimer timer;
+    timer.start();
+    rec->CreateIJList(QStringLiteral("takeoff"), QString());
+    for (int i = 1; i <= commands - 2; ++i) {
+        clock.advance(7 + i % 50);
+        const Recorded &c = FlightMix[i % (sizeof FlightMix / sizeof FlightMix[0])];
+        rec->CreateIJList(QString::fromLatin1(c.word), QString::fromLatin1(c.argument));
+        if (i % EventLoopEvery == 0)
+            QCoreApplication::processEvents();
+    }
+    clock.advance(30);
+    rec->CreateIJList(QStringLiteral("land"), QString());
+    settle();
+    const double ms = timer.nsecsElapsed() / 1e6;
+    rec->setClock(SystemClock::instance());
+    const int lines = rec->MjEF(0)->document()->blockCount();
+    if (lines < commands) {
+        std::fprintf(stderr, "plain command list holds %d lines, expected %d\n", lines, commands);
+        std::exit(1);
+    }
+    return ms;
+}
+
+// The same flight recorded by the generator into plain strings, without text areas.
+double stringsRun(int commands)
+{
+    StringTargets texts;
+    ManualClock clock;
+    ProgramTextGenerator generator(texts, clock);
+    QElapsedTimer timer;
+    timer.start();
+    generator.CreateIJList(QStringLiteral("takeoff"), QString());
+    for (int i = 1; i <= commands - 2; ++i) {
+        clock.advance(7 + i % 50);
+        const Recorded &c = FlightMix[i % (sizeof FlightMix / sizeof FlightMix[0])];
+        generator.CreateIJList(QString::fromLatin1(c.word), QString::fromLatin1(c.argument));
+    }
+    clock.advance(30);
+    generator.CreateIJList(QStringLiteral("land"), QString());
+    const double ms = timer.nsecsElapsed() / 1e6;
+    if (texts.texts[PlainList].count(QLatin1Char('\n')) < commands - 1) {
+        std::fprintf(stderr, "plain command list too short\n");
+        std::exit(1);
+    }
+    return ms;
+}
+
+void report(const char *what, const std::vector<double> &small, const std::vector<double> &large)
+{
+    std::vector<double> ratios;
+    for (size_t i = 0; i < small.size(); ++i)
+        ratios.push_back(large[i] / small[i]);
+    const double s = percentile(small, 50), l = percentile(large, 50);
+    if (*what)
+        std::printf("%s\n", what);
+    std::printf("  %8s %12s %16s %14s\n", "entries", "median ms", "min..max ms", "us per entry");
+    std::printf("  %8d %12.1f %7.1f..%-8.1f %14.2f\n", 10000, s, percentile(small, 0), percentile(small, 100),
+                s * 1000 / 10000);
+    std::printf("  %8d %12.1f %7.1f..%-8.1f %14.2f\n", 100000, l, percentile(large, 0), percentile(large, 100),
+                l * 1000 / 100000);
+    std::printf("  ratio 100k / 10k: %.2fx (per repetition %.2f..%.2f); target <= 12x, linear is 10x\n", l / s,
+                percentile(ratios, 0), percentile(ratios, 100));
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    const int logRepetitions = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+    const int recorderRepetitions = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
+
+    qInstallMessageHandler(quietPlatformNotes);
+    App app(argc, argv);
+    hd::setQuitHandler([](int) {});
+    app.startUp();
+    app.Event_Open();
+    CntWin *win = CntWin::instance();
+    // Nothing here sends, and the link stays closed; aimed at the simulated drone all the same.
+    win->findChild<QLineEdit *>(QStringLiteral("AddressEF"))->setText(QStringLiteral("127.0.0.2"));
+    win->findChild<QLineEdit *>(QStringLiteral("PortEF"))->setText(QStringLiteral("8889"));
+    win->findChild<QLineEdit *>(QStringLiteral("LocalPortEF"))->setText(QStringLiteral("8889"));
+    QPlainTextEdit *log = win->findChild<QPlainTextEdit *>(QStringLiteral("ResEF"));
+    RecWin *rec = RecWin::instance();
+    settle();
+
+    // Warm-up at the small size.
+    logRun(win, log, 10000);
+    recorderRun(rec, 10000);
+    std::vector<double> log10k, log100k, rec10k, rec100k, str10k, str100k;
+    // Small first, then large first, and so on.
+    auto pair = [](int r, std::vector<double> &small, std::vector<double> &large, auto run) {
+        for (int k = 0; k < 2; ++k) {
+            if ((k == 0) == (r % 2 == 0))
+                small.push_back(run(10000));
+            else
+                large.push_back(run(100000));
+        }
+    };
+    for (int r = 0; r < logRepetitions; ++r)
+        pair(r, log10k, log100k, [&](int n) { return logRun(win, log, n); });
+    for (int r = 0; r < recorderRepetitions; ++r) {
+        pair(r, rec10k, rec100k, [&](int n) { return recorderRun(rec, n); });
+        pair(r, str10k, str100k, [](int n) { return stringsRun(n); });
+    }
+
+    std::printf("Message log (addmsg \"command: \" + addmsg \"ok\" with line end), %d repetitions\n",
+                logRepetitions);
+    report("", log10k, log100k);
+    std::printf("Recorder (CreateIJList, one flight into the six text areas, land at the end), %d repetitions\n",
+                recorderRepetitions);
+    report("", rec10k, rec100k);
+    std::printf("Reference: the same flights recorded into plain strings (the generator alone), %d repetitions\n",
+                recorderRepetitions);
+    report("", str10k, str100k);
+    return 0;
+}
