@@ -66,10 +66,16 @@ private slots:
     {
         QFETCH(QString, address);
         QFETCH(bool, accepted);
+        QCOMPARE(SimDrone::isLoopback(QHostAddress(address)), accepted);
+        // Only addresses that cannot leave the machine are handed to the calls
+        // that bind and send: a fault in the check must not become traffic.
+        const QHostAddress host(address);
+        if (!host.isNull() && !host.isLoopback() && host != QHostAddress::AnyIPv4)
+            return;
         SimDrone drone;
-        QCOMPARE(drone.start(QHostAddress(address), 0), accepted);
+        QCOMPARE(drone.start(host, 0), accepted);
         QCOMPARE(drone.isRunning(), accepted);
-        QCOMPARE(drone.startState(8890, QHostAddress(address), 100), accepted);
+        QCOMPARE(drone.startState(8890, host, 100), accepted);
         drone.stopState();
     }
 
