@@ -21,6 +21,39 @@ QString displayed(QString text)
     return text.replace(QLatin1Char('&'), QLatin1String("&&"));
 }
 
+void clearSelection(QLineEdit *edit)
+{
+    edit->del();
+}
+
+template <typename TextEdit>
+void clearSelection(TextEdit *edit)
+{
+    edit->textCursor().removeSelectedText();
+}
+
+// One Edit item on one text control; read-only controls only copy and select.
+template <typename Edit>
+bool editWith(Edit *edit, const QString &name)
+{
+    const bool editable = !edit->isReadOnly();
+    if (name == QLatin1String("EditUndo") && editable)
+        edit->undo();
+    else if (name == QLatin1String("EditCut") && editable)
+        edit->cut();
+    else if (name == QLatin1String("EditCopy"))
+        edit->copy();
+    else if (name == QLatin1String("EditPaste") && editable)
+        edit->paste();
+    else if (name == QLatin1String("EditClear") && editable)
+        clearSelection(edit);
+    else if (name == QLatin1String("EditSelectAll"))
+        edit->selectAll();
+    else
+        return false;
+    return true;
+}
+
 // The Edit items have no handler of the program's own: they act on the text
 // control that has the focus, as its own shortcuts would.
 bool editFocused(const QString &name)
@@ -28,48 +61,12 @@ bool editFocused(const QString &name)
     QWidget *focus = QApplication::focusWidget();
     if (auto *combo = qobject_cast<QComboBox *>(focus))
         focus = combo->lineEdit();
-
-    if (auto *line = qobject_cast<QLineEdit *>(focus)) {
-        const bool editable = !line->isReadOnly();
-        if (name == QLatin1String("EditUndo") && editable)
-            line->undo();
-        else if (name == QLatin1String("EditCut") && editable)
-            line->cut();
-        else if (name == QLatin1String("EditCopy"))
-            line->copy();
-        else if (name == QLatin1String("EditPaste") && editable)
-            line->paste();
-        else if (name == QLatin1String("EditClear") && editable)
-            line->del();
-        else if (name == QLatin1String("EditSelectAll"))
-            line->selectAll();
-        else
-            return false;
-        return true;
-    }
-
-    auto act = [&name](auto *edit) {
-        const bool editable = !edit->isReadOnly();
-        if (name == QLatin1String("EditUndo") && editable)
-            edit->undo();
-        else if (name == QLatin1String("EditCut") && editable)
-            edit->cut();
-        else if (name == QLatin1String("EditCopy"))
-            edit->copy();
-        else if (name == QLatin1String("EditPaste") && editable)
-            edit->paste();
-        else if (name == QLatin1String("EditClear") && editable)
-            edit->textCursor().removeSelectedText();
-        else if (name == QLatin1String("EditSelectAll"))
-            edit->selectAll();
-        else
-            return false;
-        return true;
-    };
+    if (auto *line = qobject_cast<QLineEdit *>(focus))
+        return editWith(line, name);
     if (auto *plain = qobject_cast<QPlainTextEdit *>(focus))
-        return act(plain);
+        return editWith(plain, name);
     if (auto *rich = qobject_cast<QTextEdit *>(focus))
-        return act(rich);
+        return editWith(rich, name);
     return false;
 }
 
