@@ -7,47 +7,19 @@
 // flights recorded into plain strings show what the generator itself costs.
 //
 //   bench_log [log repetitions] [recorder repetitions]     (default 5 and 3)
-#include "App.h"
-#include "CntWin.h"
-#include "EventLoop.h"
+#include "BenchSupport.h"
 #include "ManualClock.h"
 #include "ProgramTextGenerator.h"
 #include "RecWin.h"
 #include "StringTargets.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QPushButton>
 
-#include <algorithm>
-#include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <vector>
+using namespace bench;
 
 namespace {
 
 constexpr int EventLoopEvery = 100;
-
-double percentile(std::vector<double> v, double p)
-{
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    const size_t rank = size_t(std::ceil(p / 100.0 * double(v.size())));
-    return v[std::clamp<size_t>(rank, 1, v.size()) - 1];
-}
-
-void quietPlatformNotes(QtMsgType type, const QMessageLogContext &, const QString &msg)
-{
-    if (msg.startsWith(QLatin1String("This plugin does not support")) || msg.contains(QLatin1String("XDG_RUNTIME_DIR")))
-        return;
-    std::fprintf(stderr, "%s\n", qPrintable(msg));
-    if (type == QtFatalMsg)
-        std::abort();
-}
 
 void settle()
 {
@@ -168,21 +140,13 @@ void report(const char *what, const std::vector<double> &small, const std::vecto
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    quietOffscreenByDefault();
     const int logRepetitions = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
     const int recorderRepetitions = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
 
-    qInstallMessageHandler(quietPlatformNotes);
     App app(argc, argv);
-    hd::setQuitHandler([](int) {});
-    app.startUp();
-    app.Event_Open();
-    CntWin *win = CntWin::instance();
-    // Nothing here sends, and the link stays closed; aimed at the simulated drone all the same.
-    win->findChild<QLineEdit *>(QStringLiteral("AddressEF"))->setText(QStringLiteral("127.0.0.2"));
-    win->findChild<QLineEdit *>(QStringLiteral("PortEF"))->setText(QStringLiteral("8889"));
-    win->findChild<QLineEdit *>(QStringLiteral("LocalPortEF"))->setText(QStringLiteral("8889"));
+    // Nothing here sends, and the link stays closed.
+    CntWin *win = openWindows(app);
     QPlainTextEdit *log = win->findChild<QPlainTextEdit *>(QStringLiteral("ResEF"));
     RecWin *rec = RecWin::instance();
     settle();

@@ -6,83 +6,24 @@
 // receives (its printed "<- command" line, read by a helper thread).
 //
 //   bench_playback [repetitions]
-#include "App.h"
-#include "CntWin.h"
-#include "EventLoop.h"
+#include "BenchSupport.h"
 #include "RecWin.h"
 
-#include <QCoreApplication>
 #include <QEventLoop>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QPushButton>
 #include <QTextBlock>
 #include <QThread>
 #include <QTimer>
 
-#include <algorithm>
-#include <arpa/inet.h>
-#include <atomic>
-#include <chrono>
-#include <cmath>
-#include <csignal>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <fcntl.h>
 #include <mutex>
-#include <netinet/in.h>
-#include <spawn.h>
-#include <string>
-#include <sys/socket.h>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 #include <utility>
-#include <vector>
 
-extern char **environ;
+using namespace bench;
 
 namespace {
 
-using Steady = std::chrono::steady_clock;
-
-// Only ever this loopback address: the simulated drone.
-constexpr const char *DroneAddress = "127.0.0.2";
-constexpr quint16 DronePort = 8889;
 constexpr int Steps = 200;
 constexpr int MsPerTick = 17;
-
-double msBetween(Steady::time_point from, Steady::time_point to)
-{
-    return std::chrono::duration<double, std::milli>(to - from).count();
-}
-
-double percentile(std::vector<double> v, double p)
-{
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    const size_t rank = size_t(std::ceil(p / 100.0 * double(v.size())));
-    return v[std::clamp<size_t>(rank, 1, v.size()) - 1];
-}
-
-void quietPlatformNotes(QtMsgType type, const QMessageLogContext &, const QString &msg)
-{
-    if (msg.startsWith(QLatin1String("This plugin does not support")) || msg.contains(QLatin1String("XDG_RUNTIME_DIR")))
-        return;
-    std::fprintf(stderr, "%s\n", qPrintable(msg));
-    if (type == QtFatalMsg)
-        std::abort();
-}
-
-std::string droneProgram()
-{
-    const QByteArray dir = qgetenv("HOVERDECK_BIN");
-    const QString base = dir.isEmpty() ? QCoreApplication::applicationDirPath() + QStringLiteral("/../bin")
-                                       : QString::fromLocal8Bit(dir);
-    return (base + QStringLiteral("/hoverdeck-drone")).toStdString();
-}
 
 // The drone prints every command it receives; a thread stamps each line on arrival.
 class DroneProcess
@@ -90,34 +31,18 @@ class DroneProcess
 public:
     void start(std::vector<std::string> args)
     {
-        args.insert(args.begin(), droneProgram());
-        std::vector<char *> argv;
-        for (std::string &a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
         int out[2];
         if (::pipe(out) != 0)
             std::exit(1);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
-        const int rc = posix_spawn(&mPid, argv[0], &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
+        mPid = spawnDrone(std::move(args), out[1], out[0]);
         ::close(out[1]);
-        if (rc != 0) {
-            std::fprintf(stderr, "cannot start %s: %s\n", argv[0], std::strerror(rc));
-            std::exit(1);
-        }
         mReader = std::thread([this, fd = out[0]] { read(fd); });
     }
 
     ~DroneProcess()
     {
-        if (mPid > 0) {
-            ::kill(mPid, SIGTERM);
-            ::waitpid(mPid, nullptr, 0);
-        }
+        if (mPid > 0)
+            stopProcess(mPid);
         if (mReader.joinable())
             mReader.join();
     }
@@ -154,25 +79,6 @@ private:
     std::mutex mMutex;
     std::vector<std::pair<std::string, Steady::time_point>> mReceived;
 };
-
-bool waitForDrone()
-{
-    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    timeval tv{0, 100000};
-    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(DronePort);
-    ::inet_pton(AF_INET, DroneAddress, &to.sin_addr);
-    bool up = false;
-    for (int i = 0; i < 50 && !up; ++i) {
-        ::sendto(fd, "command", 7, 0, reinterpret_cast<const sockaddr *>(&to), sizeof to);
-        char buf[64];
-        up = ::recv(fd, buf, sizeof buf, 0) == 2;
-    }
-    ::close(fd);
-    return up;
-}
 
 struct Plan
 {
@@ -238,33 +144,16 @@ void printSide(const char *name, const Side &side)
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    quietOffscreenByDefault();
     const int repetitions = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
 
-    qInstallMessageHandler(quietPlatformNotes);
     App app(argc, argv);
-    hd::setQuitHandler([](int) {});
-    app.startUp();
-    app.Event_Open();
-    CntWin *win = CntWin::instance();
-    // Aimed at the simulated drone before anything can send.
-    win->findChild<QLineEdit *>(QStringLiteral("AddressEF"))->setText(QString::fromLatin1(DroneAddress));
-    win->findChild<QLineEdit *>(QStringLiteral("PortEF"))->setText(QString::number(DronePort));
-    win->findChild<QLineEdit *>(QStringLiteral("LocalPortEF"))->setText(QString::number(DronePort));
-
+    CntWin *win = openWindows(app);
     DroneProcess drone;
-    drone.start({"--address", DroneAddress, "--port", std::to_string(DronePort), "--state-interval", "0"});
-    if (!waitForDrone()) {
-        std::fprintf(stderr, "the simulated drone does not answer\n");
+    drone.start({"--state-interval", "0"});
+    if (!connectWindow(win))
         return 1;
-    }
-    win->findChild<QPushButton *>(QStringLiteral("ConnPM"))->click();
     QPlainTextEdit *log = win->findChild<QPlainTextEdit *>(QStringLiteral("ResEF"));
-    if (!log->toPlainText().contains(QStringLiteral("Connect to 127.0.0.2"))) {
-        std::fprintf(stderr, "the controller window did not connect\n");
-        return 1;
-    }
 
     // DoCmd writes "<command>: " into the log first, then sends: a change that leaves
     // the last line ending in ": " is a step going out. Answers end the line instead.

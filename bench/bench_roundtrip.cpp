@@ -5,149 +5,26 @@
 // in machine speed hits all three alike.
 //
 //   bench_roundtrip [commands per round] [rounds]
-#include "App.h"
-#include "CntWin.h"
-#include "EventLoop.h"
+#include "BenchSupport.h"
 
-#include <QCoreApplication>
 #include <QEventLoop>
-#include <QLineEdit>
 #include <QNetworkDatagram>
-#include <QPlainTextEdit>
 #include <QMainWindow>
-#include <QPushButton>
 #include <QScrollBar>
 #include <QTextCursor>
 #include <QTextBlock>
 #include <QTimer>
 #include <QUdpSocket>
 
-#include <algorithm>
-#include <cmath>
-#include <fcntl.h>
 #include <functional>
-#include <arpa/inet.h>
-#include <chrono>
-#include <csignal>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <netinet/in.h>
-#include <spawn.h>
-#include <string>
-#include <sys/socket.h>
-#include <sys/wait.h>
-#include <unistd.h>
-#include <vector>
 
-extern char **environ;
+using namespace bench;
 
 namespace {
-
-using Steady = std::chrono::steady_clock;
-
-// Only ever this loopback address: the simulated drone.
-constexpr const char *DroneAddress = "127.0.0.2";
-constexpr quint16 DronePort = 8889;
 
 double usSince(Steady::time_point start)
 {
     return std::chrono::duration<double, std::micro>(Steady::now() - start).count();
-}
-
-double percentile(std::vector<double> v, double p)
-{
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    const size_t rank = size_t(std::ceil(p / 100.0 * double(v.size())));
-    return v[std::clamp<size_t>(rank, 1, v.size()) - 1];
-}
-
-std::string droneProgram()
-{
-    const QByteArray dir = qgetenv("HOVERDECK_BIN");
-    const QString base = dir.isEmpty() ? QCoreApplication::applicationDirPath() + QStringLiteral("/../bin")
-                                       : QString::fromLocal8Bit(dir);
-    return (base + QStringLiteral("/hoverdeck-drone")).toStdString();
-}
-
-pid_t spawnDrone(std::vector<std::string> args)
-{
-    args.insert(args.begin(), droneProgram());
-    std::vector<char *> argv;
-    for (std::string &a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    pid_t pid = -1;
-    const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) {
-        std::fprintf(stderr, "cannot start %s: %s\n", argv[0], std::strerror(rc));
-        std::exit(1);
-    }
-    return pid;
-}
-
-void stopDrone(pid_t pid)
-{
-    ::kill(pid, SIGTERM);
-    ::waitpid(pid, nullptr, 0);
-}
-
-sockaddr_in droneSockaddr()
-{
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(DronePort);
-    ::inet_pton(AF_INET, DroneAddress, &to.sin_addr);
-    return to;
-}
-
-// A blocking client socket on 127.0.0.1 with a receive time-out.
-int clientSocket(int timeoutMs)
-{
-    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr *>(&local), sizeof local);
-    timeval tv{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
-    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
-    return fd;
-}
-
-// Sends cmd and waits for the answer; false on time-out or an answer other than "ok".
-bool posixRoundTrip(int fd, const sockaddr_in &to, const char *cmd)
-{
-    ::sendto(fd, cmd, std::strlen(cmd), 0, reinterpret_cast<const sockaddr *>(&to), sizeof to);
-    char buf[256];
-    const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
-    return n == 2 && buf[0] == 'o' && buf[1] == 'k';
-}
-
-bool waitForDrone()
-{
-    const int fd = clientSocket(100);
-    const sockaddr_in to = droneSockaddr();
-    bool up = false;
-    for (int i = 0; i < 50 && !up; ++i)
-        up = posixRoundTrip(fd, to, "command");
-    ::close(fd);
-    return up;
-}
-
-// The offscreen platform's notes about window features it lacks say nothing here.
-void quietPlatformNotes(QtMsgType type, const QMessageLogContext &, const QString &msg)
-{
-    if (msg.startsWith(QLatin1String("This plugin does not support")) || msg.contains(QLatin1String("XDG_RUNTIME_DIR")))
-        return;
-    std::fprintf(stderr, "%s\n", qPrintable(msg));
-    if (type == QtFatalMsg)
-        std::abort();
 }
 
 struct Method
@@ -161,36 +38,18 @@ struct Method
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    quietOffscreenByDefault();
     const int perRound = argc > 1 ? std::max(10, std::atoi(argv[1])) : 500;
     const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 8;
 
-    qInstallMessageHandler(quietPlatformNotes);
     App app(argc, argv);
-    hd::setQuitHandler([](int) {});
-    app.startUp();
-    app.Event_Open();
-    CntWin *win = CntWin::instance();
-    // Aimed at the simulated drone before anything can send.
-    win->findChild<QLineEdit *>(QStringLiteral("AddressEF"))->setText(QString::fromLatin1(DroneAddress));
-    win->findChild<QLineEdit *>(QStringLiteral("PortEF"))->setText(QString::number(DronePort));
-    win->findChild<QLineEdit *>(QStringLiteral("LocalPortEF"))->setText(QString::number(DronePort));
-
-    const pid_t drone = spawnDrone({"--address", DroneAddress, "--port", std::to_string(DronePort),
-                                    "--state-interval", "0", "--quiet"});
-    if (!waitForDrone()) {
-        std::fprintf(stderr, "the simulated drone does not answer\n");
-        stopDrone(drone);
+    CntWin *win = openWindows(app);
+    const pid_t drone = spawnDrone({"--state-interval", "0", "--quiet"});
+    if (!connectWindow(win)) {
+        stopProcess(drone);
         return 1;
     }
-    win->findChild<QPushButton *>(QStringLiteral("ConnPM"))->click();
     QPlainTextEdit *log = win->findChild<QPlainTextEdit *>(QStringLiteral("ResEF"));
-    if (!log->toPlainText().contains(QStringLiteral("Connect to 127.0.0.2"))) {
-        std::fprintf(stderr, "the controller window did not connect\n");
-        stopDrone(drone);
-        return 1;
-    }
 
     // --- the controller window: DoCmd until the log line reads "command: ok"
     QEventLoop loop;
@@ -230,10 +89,10 @@ int main(int argc, char **argv)
 
     // --- a bare blocking client
     const int fd = clientSocket(2000);
-    const sockaddr_in to = droneSockaddr();
+    const sockaddr_in to = inetAddress(DroneAddress, DronePort);
     auto posixClient = [&]() -> double {
         const Steady::time_point start = Steady::now();
-        return posixRoundTrip(fd, to, "command") ? usSince(start) : -1;
+        return commandAnswered(fd, to, "command") ? usSince(start) : -1;
     };
 
     // --- a QUdpSocket client in the same event loop as the windows
@@ -333,7 +192,7 @@ int main(int argc, char **argv)
         }
     }
     ::close(fd);
-    stopDrone(drone);
+    stopProcess(drone);
 
     std::printf("Command round trip, \"command\" -> \"ok\", %d rounds x %d commands each "
                 "(after one warm-up round)\n",

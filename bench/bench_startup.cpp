@@ -8,38 +8,22 @@
 //   bench_startup [runs [settle]]     the comparison (default 10 runs of each)
 //   bench_startup app|bare [settle]   one child run; it ends `settle` ms (default 1000)
 //                                     after its windows are shown
-#include "App.h"
-#include "CntWin.h"
-#include "EventLoop.h"
+#include "BenchSupport.h"
 #include "RecWin.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QLineEdit>
 #include <QLocale>
 #include <QMainWindow>
 #include <QTimer>
 #include <QTranslator>
 #include <QWindow>
 
-#include <algorithm>
-#include <chrono>
-#include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <functional>
-#include <spawn.h>
-#include <string>
-#include <sys/wait.h>
-#include <unistd.h>
-#include <vector>
 
-extern char **environ;
+using namespace bench;
 
 namespace {
-
-using Steady = std::chrono::steady_clock;
 
 constexpr int DefaultSettleMs = 1000;
 int SettleMs = DefaultSettleMs;
@@ -51,15 +35,6 @@ long long gMainNs = 0, gAppNs = 0, gBuiltNs = 0;
 long long steadyNs()
 {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(Steady::now().time_since_epoch()).count();
-}
-
-double percentile(std::vector<double> v, double p)
-{
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    const size_t rank = size_t(std::ceil(p / 100.0 * double(v.size())));
-    return v[std::clamp<size_t>(rank, 1, v.size()) - 1];
 }
 
 long statusKb(const char *field)
@@ -178,21 +153,10 @@ Sample spawnChild(const char *self, const char *mode)
     int out[2];
     if (::pipe(out) != 0)
         std::exit(1);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_addclose(&actions, out[0]);
-    std::string a0 = self, a1 = mode, a2 = std::to_string(SettleMs);
-    char *argv[] = {a0.data(), a1.data(), a2.data(), nullptr};
-    pid_t pid = -1;
+    std::vector<std::string> args{self, mode, std::to_string(SettleMs)};
     const long long startNs = steadyNs();
-    const int rc = posix_spawn(&pid, self, &actions, nullptr, argv, environ);
-    posix_spawn_file_actions_destroy(&actions);
+    const pid_t pid = spawnProcess(std::move(args), out[1], out[0]);
     ::close(out[1]);
-    if (rc != 0) {
-        std::fprintf(stderr, "cannot start %s: %s\n", self, std::strerror(rc));
-        std::exit(1);
-    }
     std::string text;
     char buf[512];
     for (ssize_t n; (n = ::read(out[0], buf, sizeof buf)) > 0;)

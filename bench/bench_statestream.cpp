@@ -9,105 +9,26 @@
 //
 //   bench_statestream [seconds with the stream]
 //   bench_statestream sender      the paced sender, until terminated
-#include "App.h"
-#include "CntWin.h"
-#include "EventLoop.h"
+#include "BenchSupport.h"
 #include "SimDrone.h"
 
-#include <QCoreApplication>
 #include <QEventLoop>
 #include <QLabel>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QPushButton>
 #include <QTimer>
 
-#include <algorithm>
-#include <arpa/inet.h>
-#include <chrono>
-#include <cmath>
-#include <csignal>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <fcntl.h>
 #include <fstream>
-#include <netinet/in.h>
 #include <sstream>
-#include <spawn.h>
-#include <string>
 #include <sys/resource.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
 #include <time.h>
-#include <unistd.h>
-#include <vector>
 
-extern char **environ;
+using namespace bench;
 
 namespace {
 
-using Steady = std::chrono::steady_clock;
-
-// Only ever this loopback address: the simulated drone.
-constexpr const char *DroneAddress = "127.0.0.2";
-constexpr quint16 DronePort = 8889;
 constexpr quint16 StatePort = 8890;
 constexpr long StateIntervalNs = 1000000;
 constexpr int TimerMs = 5;
 constexpr int PhaseMs = 2000;
-
-double msBetween(Steady::time_point from, Steady::time_point to)
-{
-    return std::chrono::duration<double, std::milli>(to - from).count();
-}
-
-double percentile(std::vector<double> v, double p)
-{
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    const size_t rank = size_t(std::ceil(p / 100.0 * double(v.size())));
-    return v[std::clamp<size_t>(rank, 1, v.size()) - 1];
-}
-
-void quietPlatformNotes(QtMsgType type, const QMessageLogContext &, const QString &msg)
-{
-    if (msg.startsWith(QLatin1String("This plugin does not support")) || msg.contains(QLatin1String("XDG_RUNTIME_DIR")))
-        return;
-    std::fprintf(stderr, "%s\n", qPrintable(msg));
-    if (type == QtFatalMsg)
-        std::abort();
-}
-
-std::string droneProgram()
-{
-    const QByteArray dir = qgetenv("HOVERDECK_BIN");
-    const QString base = dir.isEmpty() ? QCoreApplication::applicationDirPath() + QStringLiteral("/../bin")
-                                       : QString::fromLocal8Bit(dir);
-    return (base + QStringLiteral("/hoverdeck-drone")).toStdString();
-}
-
-// Starts program (default: the simulated drone) with args.
-pid_t spawnProcess(std::vector<std::string> args, std::string program = {})
-{
-    args.insert(args.begin(), program.empty() ? droneProgram() : program);
-    std::vector<char *> argv;
-    for (std::string &a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    pid_t pid = -1;
-    const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) {
-        std::fprintf(stderr, "cannot start %s: %s\n", argv[0], std::strerror(rc));
-        std::exit(1);
-    }
-    return pid;
-}
 
 // Sends the simulated drone's state datagram to 127.0.0.1:8890 every millisecond on
 // an absolute schedule (a late send does not shift the ones after it).
@@ -116,14 +37,9 @@ int runSender(int argc, char **argv)
     QCoreApplication app(argc, argv);
     const QByteArray datagram = SimDrone().currentState();
     const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in from{};
-    from.sin_family = AF_INET;
-    ::inet_pton(AF_INET, DroneAddress, &from.sin_addr);
-    ::bind(fd, reinterpret_cast<sockaddr *>(&from), sizeof from);
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(StatePort);
-    ::inet_pton(AF_INET, "127.0.0.1", &to.sin_addr);
+    const sockaddr_in from = inetAddress(DroneAddress, 0);
+    ::bind(fd, reinterpret_cast<const sockaddr *>(&from), sizeof from);
+    const sockaddr_in to = inetAddress("127.0.0.1", StatePort);
     timespec next{};
     ::clock_gettime(CLOCK_MONOTONIC, &next);
     for (;;) {
@@ -137,25 +53,6 @@ int runSender(int argc, char **argv)
         while (::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &next, nullptr) == EINTR) {
         }
     }
-}
-
-bool waitForDrone()
-{
-    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    timeval tv{0, 100000};
-    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(DronePort);
-    ::inet_pton(AF_INET, DroneAddress, &to.sin_addr);
-    bool up = false;
-    for (int i = 0; i < 50 && !up; ++i) {
-        ::sendto(fd, "command", 7, 0, reinterpret_cast<const sockaddr *>(&to), sizeof to);
-        char buf[64];
-        up = ::recv(fd, buf, sizeof buf, 0) == 2;
-    }
-    ::close(fd);
-    return up;
 }
 
 // The UDP counters of this network namespace (/proc/net/snmp): datagrams delivered to
@@ -214,32 +111,19 @@ int main(int argc, char **argv)
 {
     if (argc > 1 && std::strcmp(argv[1], "sender") == 0)
         return runSender(argc, argv);
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    quietOffscreenByDefault();
     const int streamSeconds = argc > 1 ? std::max(2, std::atoi(argv[1])) : 10;
     const int phasesEach = std::max(1, streamSeconds * 1000 / PhaseMs);
 
-    qInstallMessageHandler(quietPlatformNotes);
     App app(argc, argv);
-    hd::setQuitHandler([](int) {});
-    app.startUp();
-    app.Event_Open();
-    CntWin *win = CntWin::instance();
-    // Aimed at the simulated drone before anything can send.
-    win->findChild<QLineEdit *>(QStringLiteral("AddressEF"))->setText(QString::fromLatin1(DroneAddress));
-    win->findChild<QLineEdit *>(QStringLiteral("PortEF"))->setText(QString::number(DronePort));
-    win->findChild<QLineEdit *>(QStringLiteral("LocalPortEF"))->setText(QString::number(DronePort));
-
-    const pid_t drone = spawnProcess({"--address", DroneAddress, "--port", std::to_string(DronePort),
-                                      "--state-interval", "0", "--quiet"});
+    CntWin *win = openWindows(app);
+    const pid_t drone = spawnDrone({"--state-interval", "0", "--quiet"});
     char self[4096];
     const ssize_t selfLength = ::readlink("/proc/self/exe", self, sizeof self - 1);
-    const pid_t sender = spawnProcess({"sender"}, std::string(self, size_t(std::max<ssize_t>(selfLength, 0))));
+    const pid_t sender = spawnProcess({std::string(self, size_t(std::max<ssize_t>(selfLength, 0))), "sender"});
     auto stopChildren = [&] {
-        for (pid_t pid : {sender, drone}) {
-            ::kill(pid, SIGTERM);
-            ::waitpid(pid, nullptr, 0);
-        }
+        for (pid_t pid : {sender, drone})
+            stopProcess(pid);
     };
     if (!waitForDrone()) {
         std::fprintf(stderr, "the simulated drone does not answer\n");
