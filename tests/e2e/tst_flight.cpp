@@ -21,11 +21,7 @@ class tst_Flight : public QObject
 private slots:
     void initTestCase()
     {
-        App::instance()->startUp();
-        App::instance()->Event_Open();
-        // Aimed at the loopback drone before anything can send.
-        QVERIFY(f.drone.start(QHostAddress(CntWinFixture::DroneAddress), 0));
-        f.open(f.drone.port());
+        QVERIFY(f.openApplication()); // aimed at the loopback drone before anything can send
         QVERIFY(f.win->isVisible());
         QVERIFY(RecWin::instance()->isVisible());
     }

@@ -108,10 +108,7 @@ class tst_Reliability : public QObject
 private slots:
     void initTestCase()
     {
-        App::instance()->startUp();
-        App::instance()->Event_Open();
-        QVERIFY(f.drone.start(QHostAddress(CntWinFixture::DroneAddress), 0));
-        f.open(f.drone.port()); // aimed at the loopback drone before anything can send
+        QVERIFY(f.openApplication()); // aimed at the loopback drone before anything can send
         f.connectLink();
         QVERIFY(f.linkBound());
         QCOMPARE(f.socket(QStringLiteral("udpr"))->state(), QAbstractSocket::BoundState);

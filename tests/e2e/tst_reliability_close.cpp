@@ -26,10 +26,7 @@ class tst_ReliabilityClose : public QObject
 private slots:
     void initTestCase()
     {
-        App::instance()->startUp();
-        App::instance()->Event_Open();
-        QVERIFY(f.drone.start(QHostAddress(CntWinFixture::DroneAddress), 0));
-        f.open(f.drone.port()); // aimed at the loopback drone before anything can send
+        QVERIFY(f.openApplication()); // aimed at the loopback drone before anything can send
     }
 
     // Each case closes the window; the next one opens it again.

@@ -35,10 +35,7 @@ class tst_StateStream : public QObject
 private slots:
     void initTestCase()
     {
-        App::instance()->startUp();
-        App::instance()->Event_Open();
-        QVERIFY(f.drone.start(QHostAddress(CntWinFixture::DroneAddress), 0));
-        f.open(f.drone.port()); // aimed at the loopback drone before anything can send
+        QVERIFY(f.openApplication()); // aimed at the loopback drone before anything can send
         f.connectLink();
         QCOMPARE(f.log(), QStringLiteral("Connect to 127.0.0.2\n"));
     }

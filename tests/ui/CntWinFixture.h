@@ -1,5 +1,6 @@
 #pragma once
 
+#include "App.h"
 #include "CntWin.h"
 #include "RecWin.h"
 #include "SimDrone.h"
@@ -30,6 +31,18 @@ public:
         port = dronePort;
         win = CntWin::instance();
         aim(port);
+    }
+
+    // The application as it starts, both windows open, aimed at a drone on a free
+    // loopback port before anything can send. False when the drone cannot bind.
+    bool openApplication()
+    {
+        App::instance()->startUp();
+        App::instance()->Event_Open();
+        if (!drone.start(QHostAddress(DroneAddress), 0))
+            return false;
+        open(drone.port());
+        return true;
     }
 
     void aim(quint16 dronePort)
