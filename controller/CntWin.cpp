@@ -144,11 +144,9 @@ void CntWin::wireHandlers()
     connect(udps, &QUdpSocket::readyRead, this, &CntWin::udps_DataAvailable);
     connect(udps, &QAbstractSocket::errorOccurred, this,
             [this](QAbstractSocket::SocketError error) { udps_Error(errorCode(error)); });
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < int(ComPB.size()); ++i)
         connect(ComPB[i], &QPushButton::clicked, this, [this, i] { ComPB_Action(i); });
     connect(ui->LocalPortEF, &QLineEdit::textChanged, this, &CntWin::LocalPortEF_TextChange);
-    for (int i = 3; i < 26; ++i)
-        connect(ComPB[i], &QPushButton::clicked, this, [this, i] { ComPB_Action(i); });
     connect(StaTimerX, &QTimer::timeout, this, &CntWin::StaTimerX_Action);
     connect(ui->SpeedSld, &QSlider::valueChanged, this, &CntWin::SpeedSld_ValueChanged);
     connect(ui->dSld, &QSlider::valueChanged, this, &CntWin::dSld_ValueChanged);
@@ -156,8 +154,6 @@ void CntWin::wireHandlers()
     connect(ui->aTa, &QComboBox::editTextChanged, this, &CntWin::aTa_TextChanged);
     connect(ui->dTa, &QComboBox::editTextChanged, this, &CntWin::dTa_TextChanged);
     connect(ui->PushButton1, &QPushButton::clicked, this, &CntWin::PushButton1_Action);
-    for (int i = 26; i < 28; ++i)
-        connect(ComPB[i], &QPushButton::clicked, this, [this, i] { ComPB_Action(i); });
     connect(ui->MissionPadCB, &QCheckBox::toggled, this, &CntWin::MissionPadCB_Action);
     for (StickCanvas *stick : acv) {
         connect(stick, &StickCanvas::MouseDown, this, [this](int i, QPoint) { acv_MouseDown(i); });
