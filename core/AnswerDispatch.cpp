@@ -4,6 +4,21 @@
 
 namespace hd {
 
+namespace {
+
+// "error" alone or with its reason ("error Not flying"), and the older firmware's
+// "unknown command: ...": the command failed, whatever else the text says.
+bool isFailure(const QString &text)
+{
+    const qsizetype blank = text.indexOf(u' ');
+    if (SameText(blank < 0 ? text : text.left(blank), QStringLiteral("error")))
+        return true;
+    const QLatin1String unknown("unknown command:");
+    return text.size() >= unknown.size() && SameText(text.left(unknown.size()), unknown);
+}
+
+} // namespace
+
 Answer dispatchAnswer(const QByteArray &datagram, qint64 staId)
 {
     QString text = DefineEncoding(datagram);
@@ -14,7 +29,7 @@ Answer dispatchAnswer(const QByteArray &datagram, qint64 staId)
     else if (text.endsWith(u'\n') || text.endsWith(u'\r'))
         text.chop(1);
 
-    if (SameText(text, QStringLiteral("ok")) || SameText(text, QStringLiteral("error")))
+    if (SameText(text, QStringLiteral("ok")) || isFailure(text))
         return {Answer::Completion, text};
     if (staId == 5 || staId == 7)
         text.replace(u';', EndOfLine);

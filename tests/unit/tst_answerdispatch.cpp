@@ -25,8 +25,12 @@ void TstAnswerDispatch::dispatch_data()
     QTest::newRow("error") << QByteArray("error") << qint64(0) << true << "error";
     QTest::newRow("Error") << QByteArray("Error") << qint64(5) << true << "Error";
     QTest::newRow("ok with CR LF") << QByteArray("ok\r\n") << qint64(0) << true << "ok";
-    QTest::newRow("error with detail is a value")
-        << QByteArray("error Not joystick") << qint64(1) << false << "error Not joystick";
+    QTest::newRow("error with its reason")
+        << QByteArray("error Not joystick") << qint64(1) << true << "error Not joystick";
+    QTest::newRow("error reason with CR LF, capitals")
+        << QByteArray("ERROR Motor stop\r\n") << qint64(1) << true << "ERROR Motor stop";
+    QTest::newRow("word only starting with error") << QByteArray("errors") << qint64(1) << false << "errors";
+    QTest::newRow("error later in a value") << QByteArray("no error") << qint64(1) << false << "no error";
     QTest::newRow("ok with blank is a value") << QByteArray("ok ") << qint64(1) << false << "ok ";
     QTest::newRow("battery with CR LF") << QByteArray("87\r\n") << qint64(1) << false << "87";
     QTest::newRow("battery with LF") << QByteArray("87\n") << qint64(1) << false << "87";
@@ -48,8 +52,11 @@ void TstAnswerDispatch::dispatch_data()
     QTest::newRow("invalid UTF-8")
         << QByteArray("8\xff\xfe") << qint64(1) << false
         << QStringLiteral("8") + QChar(QChar::ReplacementCharacter) + QChar(QChar::ReplacementCharacter);
-    QTest::newRow("unknown command") << QByteArray("unknown command: sdk?") << qint64(10) << false
+    QTest::newRow("unknown command") << QByteArray("unknown command: sdk?") << qint64(10) << true
                                      << "unknown command: sdk?";
+    QTest::newRow("Unknown command, capitals")
+        << QByteArray("Unknown Command: mon\r\n") << qint64(10) << true << "Unknown Command: mon";
+    QTest::newRow("unknown without colon is a value") << QByteArray("unknown") << qint64(11) << false << "unknown";
 }
 
 void TstAnswerDispatch::dispatch()
