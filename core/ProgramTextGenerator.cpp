@@ -184,9 +184,17 @@ QString ProgramTextGenerator::numberLines(const QString &text)
     qint64 number = 10;
     // Only lines closed by a line end are kept; the piece after the last one goes.
     for (qsizetype end; (end = text.indexOf(eol, start)) >= 0; start = end + eol.size()) {
+        QStringView line = QStringView(text).mid(start, end - start);
+        // A line numbered by an earlier end of flight gets its number replaced: two
+        // numbers in front of a line are a syntax error in BASIC.
+        qsizetype digits = 0;
+        while (digits < line.size() && line[digits] >= u'0' && line[digits] <= u'9')
+            ++digits;
+        if (digits > 0 && digits < line.size() && line[digits] == u' ')
+            line = line.mid(digits + 1);
         numbered += hd::Str(number);
         numbered += QLatin1Char(' ');
-        numbered += QStringView(text).mid(start, end - start);
+        numbered += line;
         numbered += eol;
         number += 10;
     }

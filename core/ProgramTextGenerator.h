@@ -21,7 +21,8 @@ public:
     bool isRecording() const { return mIsRec; }
     qint64 recTick() const { return mRecTick; }
 
-    // BASIC line numbers 10, 20, 30... in front of every line closed by a line end;
+    // BASIC line numbers 10, 20, 30... in front of every line closed by a line end,
+    // in place of the number a line already begins with (digits and one blank);
     // the piece after the last line end is dropped.
     static QString numberLines(const QString &text);
 

@@ -172,13 +172,27 @@ void TestProgramTextGenerator::recordsFlights_data()
                    lines({R"(10 ?"QZ QU 20":WAIT40)", R"(20 ?"QZ QRUN")"}))
             << false;
 
-    QTest::newRow("Disconnect after a landing numbers again")
+    QTest::newRow("Disconnect after a landing numbers once")
             << Script{at(0, "takeoff"), at(10, "land"), at(50, "Disconnect")}
             << six(lines({"command:WAIT30", "takeoff:WAIT10", "land"}) + "Disconnect",
-                   lines({"10 10 " + MjHeader, "20 20 " + MjCommand,
-                          R"(30 30 ?STR$(S);"takeoff":WAIT10)", R"(40 40 ?STR$(S);"land")"}),
-                   lines({"10 10 " + QzInit, R"(20 20 ?"QZ TO":WAIT10)", R"(30 30 ?"QZ LD")"}),
-                   lines({"10 10 :WAIT10", R"(20 20 ?"QZ QRUN")"}))
+                   lines({"10 " + MjHeader, "20 " + MjCommand,
+                          R"(30 ?STR$(S);"takeoff":WAIT10)", R"(40 ?STR$(S);"land")"}),
+                   lines({"10 " + QzInit, R"(20 ?"QZ TO":WAIT10)", R"(30 ?"QZ LD")"}),
+                   lines({"10 :WAIT10", R"(20 ?"QZ QRUN")"}))
+            << false;
+
+    QTest::newRow("stop, land, Disconnect: one number per line")
+            << Script{at(0, "command"), at(10, "takeoff"), at(40, "up", "20"), at(55, "cw", "90"),
+                      at(70, "stop"), at(90, "land"), at(95, "Disconnect")}
+            << six(lines({"command:WAIT30", "takeoff:WAIT30", "up 20:WAIT15", "cw 90:WAIT15", "stop", "land"})
+                           + "Disconnect",
+                   lines({"10 " + MjHeader, "20 " + MjCommand, R"(30 ?STR$(S);"takeoff":WAIT30)",
+                          R"(40 ?STR$(S);"up 20":WAIT15)", R"(50 ?STR$(S);"cw 90":WAIT15)",
+                          R"(60 ?STR$(S);"stop")", R"(70 ?STR$(S);"land")"}),
+                   lines({"10 " + QzInit, R"(20 ?"QZ TO":WAIT30)", R"(30 ?"QZ U 20":WAIT15)",
+                          R"(40 ?"QZ TR 90":WAIT15)", R"(50 ?"QZ LD")", R"(60 ?"QZ LD")"}),
+                   lines({R"(10 ?"QZ QU 20":WAIT15)", R"(20 ?"QZ QTR 90":WAIT15)", R"(30 ?"QZ QRUN")",
+                          R"(40 ?"QZ QRUN")"}))
             << false;
 
     QTest::newRow("Disconnect with no line end empties the program texts")
@@ -196,15 +210,29 @@ void TestProgramTextGenerator::recordsFlights_data()
                    lines({"10 :WAIT20", R"(20 ?"QZ QRUN")"}))
             << false;
 
-    QTest::newRow("second land numbers every line twice")
+    QTest::newRow("second land numbers every line once")
             << Script{at(0, "takeoff"), at(30, "up", "20"), at(40, "land"), at(90, "land")}
             << six(lines({"command:WAIT30", "takeoff:WAIT30", "up 20:WAIT10", "land", "land"}),
-                   lines({"10 10 " + MjHeader, "20 20 " + MjCommand,
-                          R"(30 30 ?STR$(S);"takeoff":WAIT30)", R"(40 40 ?STR$(S);"up 20":WAIT10)",
-                          R"(50 50 ?STR$(S);"land")", R"(60 ?STR$(S);"land")"}),
-                   lines({"10 10 " + QzInit, R"(20 20 ?"QZ TO":WAIT30)", R"(30 30 ?"QZ U 20":WAIT10)",
-                          R"(40 40 ?"QZ LD")", R"(50 ?"QZ LD")"}),
-                   lines({R"(10 10 ?"QZ QU 20":WAIT10)", R"(20 20 ?"QZ QRUN")", R"(30 ?"QZ QRUN")"}))
+                   lines({"10 " + MjHeader, "20 " + MjCommand,
+                          R"(30 ?STR$(S);"takeoff":WAIT30)", R"(40 ?STR$(S);"up 20":WAIT10)",
+                          R"(50 ?STR$(S);"land")", R"(60 ?STR$(S);"land")"}),
+                   lines({"10 " + QzInit, R"(20 ?"QZ TO":WAIT30)", R"(30 ?"QZ U 20":WAIT10)",
+                          R"(40 ?"QZ LD")", R"(50 ?"QZ LD")"}),
+                   lines({R"(10 ?"QZ QU 20":WAIT10)", R"(20 ?"QZ QRUN")", R"(30 ?"QZ QRUN")"}))
+            << false;
+
+    // The closing lines of the program texts carry the wait even where the text
+    // was empty; only the plain list starts clean.
+    QTest::newRow("texts emptied by the user just before landing")
+            << Script{at(0, "takeoff"), at(30, "up", "20"), userEmpties(0), userEmpties(1),
+                      userEmpties(2), userEmpties(4), at(70, "land")}
+            << QStringList{lines({"land"}),
+                           lines({"10 :WAIT40", R"(20 ?STR$(S);"land")"}),
+                           lines({"10 :WAIT40", R"(20 ?"QZ LD")"}),
+                           lines({"10 " + wq(QzInit), R"(20 ?"WQ TO":WAIT30)", R"(30 ?"WQ U 20":WAIT40)",
+                                  R"(40 ?"WQ LD")"}),
+                           lines({"10 :WAIT40", R"(20 ?"QZ QRUN")"}),
+                           lines({R"(10 ?"WQ QU 20":WAIT40)", R"(20 ?"WQ QRUN")"})}
             << false;
 
     QTest::newRow("stick commands, whole and as played back")
@@ -341,7 +369,10 @@ void TestProgramTextGenerator::numbering_data()
     QTest::newRow("one line") << "a\n" << "10 a\n";
     QTest::newRow("unfinished last line dropped") << "a\nb" << "10 a\n";
     QTest::newRow("empty lines keep their numbers") << "\na\n\n" << "10 \n20 a\n30 \n";
-    QTest::newRow("numbered line numbered again") << "10 x\n" << "10 10 x\n";
+    QTest::newRow("number replaced, not doubled") << "10 x\n20 y\n" << "10 x\n20 y\n";
+    QTest::newRow("renumbered from the top") << "30 x\n\n70 y\n" << "10 x\n20 \n30 y\n";
+    QTest::newRow("only the first number and one blank go") << "10  x\n5 6 y\n" << "10  x\n20 6 y\n";
+    QTest::newRow("digits without a blank are text") << "100\n7x\n" << "10 100\n20 7x\n";
     QTest::newRow("three-digit numbers have no fill")
             << QString("x\n").repeated(11) << lines({"10 x", "20 x", "30 x", "40 x", "50 x", "60 x", "70 x",
                                                      "80 x", "90 x", "100 x", "110 x"});
