@@ -95,6 +95,34 @@ bool isDigit(QChar c)
     return c >= u'0' && c <= u'9';
 }
 
+// The decimal exponent of a scanned number's first non-zero digit: 2 for "123",
+// -3 for "0.00123", 400 for "1e400"; 0 for zero. The written exponent saturates
+// far beyond any text's length, so no length of it overflows and the sign of the
+// result stays right.
+qint64 decimalExponent(const QByteArray &number)
+{
+    const qsizetype e = qMax(number.indexOf('e'), number.indexOf('E'));
+    const qsizetype mantissaEnd = e < 0 ? number.size() : e;
+    const qsizetype dot = number.indexOf('.');
+    const qsizetype point = dot < 0 ? mantissaEnd : dot;
+    qsizetype first = 0;
+    while (first < mantissaEnd && (number.at(first) < '1' || number.at(first) > '9'))
+        ++first;
+    if (first == mantissaEnd)
+        return 0;
+
+    constexpr qint64 saturated = qint64(1) << 62;
+    qint64 exponent = 0;
+    for (qsizetype i = mantissaEnd + 1; i < number.size(); ++i) {
+        const char c = number.at(i);
+        if (c >= '0' && c <= '9')
+            exponent = exponent >= saturated / 10 ? saturated : exponent * 10 + (c - '0');
+    }
+    if (e >= 0 && number.at(e + 1) == '-')
+        exponent = -exponent;
+    return (first < point ? point - first - 1 : point - first) + exponent;
+}
+
 } // namespace
 
 double Val(const QString &text)
@@ -136,16 +164,18 @@ double Val(const QString &text)
             i = j;
     }
     // The scanned part is ASCII and well formed, so Latin-1 is exact and toDouble
-    // (locale-independent) refuses it only when it lies outside double's range.
+    // (locale-independent) refuses it only when it lies outside double's range
+    // (denormals it takes), answering 0 either way. Which side it lies on follows
+    // from its size: a written exponent says nothing alone ("0.000...1", "1000...e-9").
     const QByteArray number = QStringView(text).mid(begin, i - begin).toLatin1();
     bool ok = false;
     const double value = number.toDouble(&ok);
     if (ok)
         return value;
-    const qsizetype e = qMax(number.indexOf('e'), number.indexOf('E'));
-    const bool tiny = e >= 0 && number.at(e + 1) == '-';
-    const double magnitude = tiny ? 0.0 : std::numeric_limits<double>::infinity();
-    return number.startsWith('-') ? -magnitude : magnitude;
+    if (decimalExponent(number) < 0)
+        return 0.0;
+    const double infinity = std::numeric_limits<double>::infinity();
+    return number.startsWith('-') ? -infinity : infinity;
 }
 
 qint64 IntVal(const QString &text)

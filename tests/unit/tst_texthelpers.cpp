@@ -220,6 +220,22 @@ void TstTextHelpers::val_data()
     QTest::newRow("huge negative") << "-1e999" << -std::numeric_limits<double>::infinity();
     QTest::newRow("tiny") << "1e-999" << 0.0;
     QTest::newRow("400 digits") << QString("1" + QString(400, u'0')) << std::numeric_limits<double>::infinity();
+    // Beyond double's range the number's size decides, not the sign of its exponent.
+    const double inf = std::numeric_limits<double>::infinity();
+    const QString zeros400(400, u'0');
+    QTest::newRow("tiny without exponent") << "0." + QString(330, u'0') + "1" << 0.0;
+    QTest::newRow("huge negative without exponent") << "-1" + zeros400 << -inf;
+    QTest::newRow("huge despite negative exponent") << "1" + zeros400 + zeros400 + "e-100" << inf;
+    QTest::newRow("tiny despite positive exponent") << "0." + zeros400 + zeros400 + "1e100" << 0.0;
+    QTest::newRow("long fraction, exponent brings it in range") << "0." + zeros400 + "1e400" << 0.1;
+    QTest::newRow("400 digits, exponent brings it in range")
+            << QString("1234567890").repeated(40) + "e-500" << 1.2345678901234568e-101;
+    QTest::newRow("leading zeros beyond range") << QString(500, u'0') + "5" << 5.0;
+    QTest::newRow("exponent longer than qint64") << "1e99999999999999999999999" << inf;
+    QTest::newRow("negative exponent longer than qint64") << "-1e-99999999999999999999" << 0.0;
+    QTest::newRow("zero with a huge exponent") << "0.000e99999999999999999999" << 0.0;
+    QTest::newRow("denormal") << "4e-320" << 4e-320;
+    QTest::newRow("below the smallest denormal") << "2e-324" << 0.0;
 }
 
 void TstTextHelpers::val()
@@ -227,6 +243,8 @@ void TstTextHelpers::val()
     QFETCH(QString, text);
     QFETCH(double, expected);
     QCOMPARE(Val(text), expected);
+    // QCOMPARE counts every value below 1e-12 as equal to zero and to each other.
+    QVERIFY(Val(text) == expected || qFuzzyCompare(Val(text), expected));
 }
 
 void TstTextHelpers::intVal_data()
@@ -243,6 +261,9 @@ void TstTextHelpers::intVal_data()
     QTest::newRow("infinite") << "1e999" << std::numeric_limits<qint64>::max();
     QTest::newRow("2^63") << "9223372036854775808" << std::numeric_limits<qint64>::max();
     QTest::newRow("-2^63") << "-9223372036854775808" << std::numeric_limits<qint64>::min();
+    QTest::newRow("tiny without exponent") << "0." + QString(330, u'0') + "1" << qint64(0);
+    QTest::newRow("huge despite negative exponent")
+            << "-1" + QString(800, u'0') + "e-100" << std::numeric_limits<qint64>::min();
 }
 
 void TstTextHelpers::intVal()
