@@ -49,6 +49,15 @@ void showFileError(QWidget *parent, const QString &message)
     QMessageBox::warning(parent, QCoreApplication::translate("FileDialogs", "Flight plan"), message);
 }
 
+void showFileWarning(QWidget *parent, const QString &message)
+{
+    if (hooks().warning) {
+        hooks().warning(message);
+        return;
+    }
+    QMessageBox::warning(parent, QCoreApplication::translate("FileDialogs", "Flight plan"), message);
+}
+
 void setTestHooks(TestHooks newHooks)
 {
     hooks() = std::move(newHooks);

@@ -42,6 +42,21 @@ QStringList parseFlightPlan(const QString &fileText)
     return sections;
 }
 
+QList<int> textsNotReadBack(const QStringList &texts)
+{
+    // A text's effect on the reader stays within its own section: the separators are
+    // whole lines and the marker holds no line end. So judging each text alone, with
+    // the others empty, finds exactly the texts to blame.
+    QList<int> lost;
+    for (int i = 0; i < TargetKindCount; ++i) {
+        QStringList alone(TargetKindCount);
+        alone[i] = texts.value(i);
+        if (parseFlightPlan(composeFlightPlan(alone)) != alone)
+            lost.append(i);
+    }
+    return lost;
+}
+
 FileResult writeFlightPlanFile(const QString &path, const QStringList &texts)
 {
     QSaveFile file(path);

@@ -19,6 +19,12 @@ QString composeFlightPlan(const QStringList &texts);
 // written plan reads back unchanged.
 QStringList parseFlightPlan(const QString &fileText);
 
+// The indexes, ascending, of the texts a written plan would not give back unchanged;
+// empty when the whole plan reads back as it is. Each text is judged on its own, so
+// a text that makes the reader split (the marker followed by a line end, the text's
+// own or the writer's) is named, not the later ones the split moves along.
+QList<int> textsNotReadBack(const QStringList &texts);
+
 // File access: UTF-8, no BOM. On failure the result says why and nothing else
 // changes (the write replaces the file atomically).
 struct FileResult

@@ -292,6 +292,19 @@ bool RecWin::FileRecSave_Action(int)
     QStringList texts;
     for (int i = 0; i < TargetKindCount; ++i)
         texts.append(mTargets->text(i));
+    // The file format stays as it is, so such a plan is still saved unchanged; the
+    // user is only told that it will not come back as saved.
+    const QList<int> lost = hd::textsNotReadBack(texts);
+    if (!lost.isEmpty()) {
+        QStringList tabs;
+        for (int i : lost)
+            tabs.append(QStringLiteral("\"%1\"").arg(ui->MJType->tabText(i)));
+        const QString holds = lost.size() == 1 ? tr("The text in tab %1 holds the line %2.")
+                                               : tr("The texts in tabs %1 hold the line %2.");
+        FileDialogs::showFileWarning(
+            this, holds.arg(tabs.join(QStringLiteral(", ")), hd::FlightPlanMarker) + QLatin1Char(' ')
+                      + tr("In the file this line separates the texts, so the plan will not open again as saved."));
+    }
     const hd::FileResult result = hd::writeFlightPlanFile(path, texts);
     if (!result.ok) {
         FileDialogs::showFileError(this, tr("The flight plan could not be saved to \"%1\".\n%2")

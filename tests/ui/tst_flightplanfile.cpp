@@ -35,6 +35,7 @@ class tst_FlightPlanFile : public QObject
     QString chosen;       // what the next dialog answers; empty: cancelled
     QStringList dialogs;  // the dialogs asked for
     QStringList errors;   // the file errors reported
+    QStringList warnings; // the file warnings reported
 
     static RecWin *rec() { return RecWin::instance(); }
 
@@ -70,6 +71,7 @@ private slots:
                 return chosen;
             },
             [this](const QString &message) { errors << message; },
+            [this](const QString &message) { warnings << message; },
         });
     }
 
@@ -77,6 +79,7 @@ private slots:
     {
         dialogs.clear();
         errors.clear();
+        warnings.clear();
         chosen.clear();
     }
 
@@ -86,20 +89,32 @@ private slots:
     {
         QTest::addColumn<Six>("texts");
         QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QStringList>("warnedTabs"); // named in one warning; none: no warning
         QTest::newRow("a, -, b, -, -, c")
             << Six{"a", "", "b", "", "", "c"}
-            << "a\n" + M + "\n\n" + M + "\nb\n" + M + "\n\n" + M + "\n\n" + M + "\nc";
+            << "a\n" + M + "\n\n" + M + "\nb\n" + M + "\n\n" + M + "\n\n" + M + "\nc" << QStringList();
         QTest::newRow("six empty texts")
-            << Six{"", "", "", "", "", ""} << "\n" + M + "\n\n" + M + "\n\n" + M + "\n\n" + M + "\n\n" + M + "\n";
+            << Six{"", "", "", "", "", ""} << "\n" + M + "\n\n" + M + "\n\n" + M + "\n\n" + M + "\n\n" + M + "\n"
+            << QStringList();
         QTest::newRow("line ends kept, UTF-8 without mark")
             << Six{"land\n", "", "", "", "", QStringLiteral("\u00FC\u00A0\n")}
-            << "land\n\n" + M + "\n\n" + M + "\n\n" + M + "\n\n" + M + "\n\n" + M + "\n\xC3\xBC\xC2\xA0\n";
+            << "land\n\n" + M + "\n\n" + M + "\n\n" + M + "\n\n" + M + "\n\n" + M + "\n\xC3\xBC\xC2\xA0\n"
+            << QStringList();
+        const QString marker = QString::fromLatin1(M);
+        QTest::newRow("marker line inside MJ, saved as is")
+            << Six{"a", "x\n" + marker + "\ny", "", "", "", ""}
+            << "a\n" + M + "\nx\n" + M + "\ny\n" + M + "\n\n" + M + "\n\n" + M + "\n\n" + M + "\n" << QStringList{"MJ"};
+        QTest::newRow("marker ending the queues, saved as is")
+            << Six{"", "", "", "", "q " + marker, "w\n" + marker + "\n"}
+            << "\n" + M + "\n\n" + M + "\n\n" + M + "\n\n" + M + "\nq " + M + "\n" + M + "\nw\n" + M + "\n"
+            << QStringList{"QZ Q", "WQ Q"};
     }
 
     void savesExactBytes()
     {
         QFETCH(Six, texts);
         QFETCH(QByteArray, bytes);
+        QFETCH(QStringList, warnedTabs);
         chosen = dir.filePath(QStringLiteral("plan.txt"));
         // An existing, longer file is replaced, not overwritten in place.
         QVERIFY(writeBytes(chosen, QByteArray(4096, 'x')));
@@ -110,6 +125,11 @@ private slots:
         QCOMPARE(readBytes(chosen), bytes);
         QCOMPARE(errors, QStringList());
         QCOMPARE(areas(), texts);
+        QCOMPARE(warnings.size(), warnedTabs.isEmpty() ? 0 : 1);
+        for (const QString &tab : QStringList{"Original", "MJ", "QZ", "WQ", "QZ Q", "WQ Q"})
+            QCOMPARE(warnings.value(0).contains('"' + tab + '"'), warnedTabs.contains(tab));
+        if (!warnings.isEmpty())
+            QVERIFY(warnings[0].contains(QString::fromLatin1(M)));
     }
 
     void roundTripChangesNothing_data()
@@ -139,6 +159,7 @@ private slots:
         QVERIFY(open());
         QCOMPARE(areas(), held);
         QCOMPARE(errors, QStringList());
+        QCOMPARE(warnings, QStringList());
         // PLAY follows the area assigned last, area 5.
         QCOMPARE(rec()->PlayBB()->isEnabled(), !held[5].isEmpty());
 
@@ -224,7 +245,7 @@ private slots:
 
     void cancelledDialogsChangeNothing()
     {
-        const Six texts{"a", "b", "c", "d", "e", "f"};
+        const Six texts{"a", "b", "c", "d\n" + QString::fromLatin1(M) + "\n", "e", "f"};
         setAreas(texts);
         const QStringList files = QDir(dir.path()).entryList(QDir::Files);
         QVERIFY(!save());
@@ -232,6 +253,7 @@ private slots:
         QCOMPARE(dialogs, (QStringList{"save TEXTTYPE FlightPlan.txt", "open TEXTTYPE"}));
         QCOMPARE(areas(), texts);
         QCOMPARE(errors, QStringList());
+        QCOMPARE(warnings, QStringList());
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), files);
     }
 };

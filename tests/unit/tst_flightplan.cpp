@@ -34,6 +34,8 @@ private slots:
     void composes();
     void roundTrips_data();
     void roundTrips();
+    void namesTextsNotReadBack_data();
+    void namesTextsNotReadBack();
     void reads_data();
     void reads();
     void readsFileBytes_data();
@@ -93,6 +95,7 @@ void TestFlightPlan::roundTrips()
 {
     QFETCH(QStringList, texts);
     QCOMPARE(hd::parseFlightPlan(hd::composeFlightPlan(texts)), texts);
+    QCOMPARE(hd::textsNotReadBack(texts), QList<int>());
 
     QTemporaryDir dir;
     const QString path = dir.filePath("plan.txt");
@@ -101,6 +104,36 @@ void TestFlightPlan::roundTrips()
     const auto read = hd::readFlightPlanFile(path, &error);
     QVERIFY2(read.has_value(), qPrintable(error));
     QCOMPARE(*read, texts);
+}
+
+void TestFlightPlan::namesTextsNotReadBack_data()
+{
+    QTest::addColumn<QStringList>("texts");
+    QTest::addColumn<QList<int>>("lost");
+
+    QTest::newRow("marker line in the middle")
+            << QStringList{"a", "up 20\n" + M + "\nland", "", "", "", ""} << QList<int>{1};
+    QTest::newRow("marker line ending the last text")
+            << QStringList{"a", "", "", "", "", "b\n" + M + "\n"} << QList<int>{5};
+    QTest::newRow("marker line starting the first text")
+            << QStringList{M + "\nup 20", "x", "", "", "", ""} << QList<int>{0};
+    QTest::newRow("marker ending a text that is not the last")
+            << QStringList{"", "", "up 20 " + M, "", "", ""} << QList<int>{2};
+    QTest::newRow("marker ending the last text") << QStringList{"", "", "", "", "", "up 20 " + M} << QList<int>{};
+    QTest::newRow("marker inside longer lines")
+            << QStringList{"x" + M + "y\nz", "-" + M + "-\n", M + M + "x", "", "", ""} << QList<int>{};
+    QTest::newRow("marker before CR LF") << QStringList{"", "", "", "a\n" + M + "\r\nb", "", ""} << QList<int>{3};
+    QTest::newRow("two texts to blame, the rest moved along")
+            << QStringList{"a\n" + M + "\n", "1", "2", "b\n" + M + "\n" + M + "\nc", "4", "5"} << QList<int>{0, 3};
+    QTest::newRow("CR read back as a line end") << QStringList{"a\rb", "", "", "", "", ""} << QList<int>{0};
+}
+
+void TestFlightPlan::namesTextsNotReadBack()
+{
+    QFETCH(QStringList, texts);
+    QFETCH(QList<int>, lost);
+    QCOMPARE(hd::textsNotReadBack(texts), lost);
+    QCOMPARE(hd::parseFlightPlan(hd::composeFlightPlan(texts)) == texts, lost.isEmpty());
 }
 
 void TestFlightPlan::reads_data()
