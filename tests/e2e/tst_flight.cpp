@@ -107,8 +107,9 @@ private slots:
         QTest::newRow("semicolons kept for battery?") << 1 << QByteArray("pitch:0;roll:-1;yaw:0;\r\n")
                                                       << "pitch:0;roll:-1;yaw:0;";
         QTest::newRow("answer without line end") << 8 << QByteArray("875mm") << "875mm";
-        QTest::newRow("error text is a value") << 9 << QByteArray("error Not joystick")
-                                               << "error Not joystick";
+        // A failure is no value: the label keeps its text and the query's line ends.
+        QTest::newRow("error with a reason") << 9 << QByteArray("error Not joystick") << "<before>";
+        QTest::newRow("unknown command") << 10 << QByteArray("unknown command: sdk?") << "<before>";
     }
     void valueAnswersFillTheQueriedLabel()
     {
@@ -118,14 +119,17 @@ private slots:
         const QString caption = f.comPB(16 + query)->text();
         if (!answer.isEmpty())
             f.drone.setAnswer(caption, answer);
-        f.staLv(query)->clear();
+        f.staLv(query)->setText(QStringLiteral("<before>"));
 
         f.click(f.comPB(16 + query));
+        if (label == QLatin1String("<before>"))
+            QTRY_COMPARE(f.log(), caption + QStringLiteral(": ") + QString::fromLatin1(answer) + u'\n');
         QTRY_COMPARE(f.staLv(query)->text(), label);
         QCOMPARE(f.win->staId(), query);
         QCOMPARE(f.drone.received(), QStringList{caption});
         // Value answers are not logged: the query's line stays open.
-        QCOMPARE(f.log(), caption + QStringLiteral(": "));
+        if (label != QLatin1String("<before>"))
+            QCOMPARE(f.log(), caption + QStringLiteral(": "));
     }
 
     void nextCommandContinuesAnOpenLine()
