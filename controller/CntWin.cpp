@@ -16,6 +16,7 @@
 #include "TextHelpers.h"
 #include "VideoPlayer.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
 #include <QGuiApplication>
@@ -23,6 +24,7 @@
 #include <QNetworkDatagram>
 #include <QPointer>
 #include <QProcess>
+#include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QTextCursor>
 #include <QTimer>
@@ -153,6 +155,10 @@ void CntWin::wireHandlers()
     connect(ui->aSld, &QSlider::valueChanged, this, &CntWin::aSld_ValueChanged);
     connect(ui->aTa, &QComboBox::editTextChanged, this, &CntWin::aTa_TextChanged);
     connect(ui->dTa, &QComboBox::editTextChanged, this, &CntWin::dTa_TextChanged);
+    connect(ui->aTa->lineEdit(), &QLineEdit::editingFinished, this,
+            [this] { boxEditingFinished(ui->aTa, ui->aSld); });
+    connect(ui->dTa->lineEdit(), &QLineEdit::editingFinished, this,
+            [this] { boxEditingFinished(ui->dTa, ui->dSld); });
     connect(ui->PushButton1, &QPushButton::clicked, this, &CntWin::PushButton1_Action);
     connect(ui->MissionPadCB, &QCheckBox::toggled, this, &CntWin::MissionPadCB_Action);
     for (StickCanvas *stick : acv) {
@@ -395,38 +401,55 @@ void CntWin::SpeedSld_ValueChanged(int value)
     sendDatagram(QStringLiteral("speed ") + hd::Str(value));
 }
 
-// The slider and its combo box set each other; comparing before each write ends
-// the exchange after one return.
 void CntWin::dSld_ValueChanged(int value)
 {
-    const QString text = hd::Str(value);
-    for (int k = 6; k <= 11; ++k)
-        ComPB[k]->setText(hd::rewriteCaption(ComPB[k]->text(), text));
-    if (ui->dTa->currentText() != text)
-        ui->dTa->setEditText(text);
+    sliderChanged(ui->dTa, 6, 11, value);
 }
 
 void CntWin::aSld_ValueChanged(int value)
 {
-    const QString text = hd::Str(value);
-    for (int k = 4; k <= 5; ++k)
-        ComPB[k]->setText(hd::rewriteCaption(ComPB[k]->text(), text));
-    if (ui->aTa->currentText() != text)
-        ui->aTa->setEditText(text);
+    sliderChanged(ui->aTa, 4, 5, value);
 }
 
 void CntWin::dTa_TextChanged(const QString &text)
 {
-    const qint64 n = hd::comboNumber(text);
-    if (ui->dSld->value() != n)
-        ui->dSld->setValue(toSliderValue(n));
+    boxChanged(ui->dTa, ui->dSld, text);
 }
 
 void CntWin::aTa_TextChanged(const QString &text)
 {
+    boxChanged(ui->aTa, ui->aSld, text);
+}
+
+// The slider and its combo box set each other; comparing before each write ends
+// the exchange after one return.
+void CntWin::sliderChanged(QComboBox *box, int firstButton, int lastButton, int value)
+{
+    const QString text = hd::Str(value);
+    for (int k = firstButton; k <= lastButton; ++k)
+        ComPB[k]->setText(hd::rewriteCaption(ComPB[k]->text(), text));
+    if (const auto boxText = hd::boxTextFor(box->currentText(), value, mTypingIn == box))
+        box->setEditText(*boxText);
+}
+
+void CntWin::boxChanged(QComboBox *box, QSlider *slider, const QString &text)
+{
     const qint64 n = hd::comboNumber(text);
-    if (ui->aSld->value() != n)
-        ui->aSld->setValue(toSliderValue(n));
+    if (slider->value() == n)
+        return;
+    // Keys typed into the box stay there until editing ends, even where the slider
+    // pins the number they make so far ("1" on the way to "120").
+    QWidget *focus = QApplication::focusWidget();
+    const bool typing = focus && (focus == box || box->isAncestorOf(focus));
+    const QScopedValueRollback<QComboBox *> typingIn(mTypingIn, typing ? box : nullptr);
+    slider->setValue(toSliderValue(n));
+}
+
+// Once editing ends the box shows the number the buttons send.
+void CntWin::boxEditingFinished(QComboBox *box, QSlider *slider)
+{
+    if (const auto boxText = hd::boxTextFor(box->currentText(), slider->value(), false))
+        box->setEditText(*boxText);
 }
 
 void CntWin::MissionPadCB_Action(bool ticked)

@@ -7,9 +7,11 @@
 #include <memory>
 
 struct CommandWords;
+class QComboBox;
 class QLabel;
 class QProcess;
 class QPushButton;
+class QSlider;
 class QTimer;
 class QUdpSocket;
 class StickCanvas;
@@ -87,6 +89,9 @@ private:
     void aSld_ValueChanged(int value);
     void dTa_TextChanged(const QString &text);
     void aTa_TextChanged(const QString &text);
+    void sliderChanged(QComboBox *box, int firstButton, int lastButton, int value);
+    void boxChanged(QComboBox *box, QSlider *slider, const QString &text);
+    void boxEditingFinished(QComboBox *box, QSlider *slider);
     void MissionPadCB_Action(bool ticked);
     void StaTimerX_Action();
 
@@ -134,4 +139,5 @@ private:
     int mErrorCount = 0;
     bool mSendToSelf = false;
     bool mClosing = false;
+    QComboBox *mTypingIn = nullptr; // the box whose typed text is being mirrored
 };

@@ -15,4 +15,12 @@ qint64 comboNumber(const QString &text)
     return IntVal(text);
 }
 
+std::optional<QString> boxTextFor(const QString &boxText, int sliderValue, bool userTyping)
+{
+    const QString text = Str(sliderValue);
+    if (userTyping || boxText == text)
+        return std::nullopt;
+    return text;
+}
+
 } // namespace hd

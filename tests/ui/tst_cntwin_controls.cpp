@@ -18,6 +18,18 @@ class TestCntWinControls : public QObject
 
     QSlider *slider(const QString &name) const { return f.control<QSlider>(name); }
     QComboBox *combo(const QString &name) const { return f.control<QComboBox>(name); }
+    // The box's text selected and replaced key by key, with the keyboard focus in it.
+    QLineEdit *typeInto(const QString &name, const QString &keys) const
+    {
+        QLineEdit *box = combo(name)->lineEdit();
+        f.win->activateWindow();
+        if (!QTest::qWaitFor([this] { return QApplication::activeWindow() == f.win; }))
+            qFatal("the controller window cannot be made active");
+        box->setFocus();
+        box->selectAll();
+        QTest::keyClicks(box, keys);
+        return box;
+    }
     QStringList captions(int from, int to) const
     {
         QStringList list;
@@ -296,21 +308,68 @@ private slots:
         QCOMPARE(f.log(), QString());
     }
 
-    void typingDigitByDigitPinsThePartialNumber()
+    // Typed key by key, as a user does: the box keeps every key while the user
+    // types, the slider pins what lies outside its range, and once editing ends the
+    // box shows what the buttons send.
+    void typingIntoTheBoxes_data()
     {
-        slider("dSld")->setValue(50);
-        QLineEdit *edit = combo("dTa")->lineEdit();
-        edit->selectAll();
-        QTest::keyClicks(edit, QStringLiteral("1"));
-        // 1 lies below the distance range: the slider holds 20, and so does the text.
-        QCOMPARE(slider("dSld")->value(), 20);
-        QCOMPARE(edit->text(), QStringLiteral("20"));
-        QCOMPARE(f.comPB(6)->text(), QStringLiteral("up 20"));
+        QTest::addColumn<QString>("combo");
+        QTest::addColumn<int>("start");
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QString>("end"); // "typing", "return" or "focus leaves"
+        QTest::addColumn<QString>("boxText");
+        QTest::addColumn<int>("value");
 
-        QTest::keyClicks(edit, QStringLiteral("20"));
-        QCOMPARE(edit->text(), QStringLiteral("500"));
-        QCOMPARE(slider("dSld")->value(), 500);
-        QCOMPARE(f.comPB(11)->text(), QStringLiteral("left 500"));
+        QTest::newRow("120 from 50") << "dTa" << 50 << "120" << "typing" << "120" << 120;
+        QTest::newRow("75 from 50") << "dTa" << 50 << "75" << "return" << "75" << 75;
+        QTest::newRow("20 from 500") << "dTa" << 500 << "20" << "focus leaves" << "20" << 20;
+        QTest::newRow("500 from 20") << "dTa" << 20 << "500" << "typing" << "500" << 500;
+        QTest::newRow("angle 1 from 45") << "aTa" << 45 << "1" << "return" << "1" << 1;
+        QTest::newRow("angle 720 from 1") << "aTa" << 1 << "720" << "typing" << "720" << 720;
+        QTest::newRow("below the range, still typing") << "dTa" << 50 << "5" << "typing" << "5" << 20;
+        QTest::newRow("below the range, Return") << "dTa" << 50 << "5" << "return" << "20" << 20;
+        QTest::newRow("above the range, focus leaves") << "dTa" << 50 << "9999" << "focus leaves" << "500" << 500;
+        QTest::newRow("leading zero, Return") << "dTa" << 120 << "050" << "return" << "50" << 50;
+        QTest::newRow("angle 0, focus leaves") << "aTa" << 90 << "0" << "focus leaves" << "1" << 1;
+    }
+
+    void typingIntoTheBoxes()
+    {
+        QFETCH(QString, combo);
+        QFETCH(int, start);
+        QFETCH(QString, keys);
+        QFETCH(QString, end);
+        QFETCH(QString, boxText);
+        QFETCH(int, value);
+        const bool distance = combo == QLatin1String("dTa");
+        slider(distance ? "dSld" : "aSld")->setValue(start);
+        QLineEdit *box = typeInto(combo, keys);
+        if (end == QLatin1String("return"))
+            QTest::keyClick(box, Qt::Key_Return);
+        else if (end == QLatin1String("focus leaves"))
+            f.edit("CmdEF")->setFocus();
+
+        QCOMPARE(box->text(), boxText);
+        QCOMPARE(slider(distance ? "dSld" : "aSld")->value(), value);
+        const int button = distance ? 8 : 4;
+        f.click(f.comPB(button));
+        const QString sent = (distance ? QStringLiteral("forward ") : QStringLiteral("cw ")) + QString::number(value);
+        QCOMPARE(f.receivedBeforeMarker(), QStringList{sent});
+        QCOMPARE(f.comPB(distance ? 11 : 5)->text().section(u' ', 1), QString::number(value));
+    }
+
+    // Every whole number of each range, each typed over the one before.
+    void everyNumberInRangeTypesAsItself()
+    {
+        for (const auto &[combo, first, last] : {std::tuple{"dTa", 20, 500}, std::tuple{"aTa", 1, 720}}) {
+            QSlider *partner = slider(QLatin1String(combo) == QLatin1String("dTa") ? "dSld" : "aSld");
+            for (int n = first; n <= last; ++n) {
+                QLineEdit *box = typeInto(QLatin1String(combo), QString::number(n));
+                QCOMPARE(box->text(), QString::number(n));
+                QCOMPARE(partner->value(), n);
+            }
+        }
+        QCOMPARE(f.receivedBeforeMarker(), QStringList());
     }
 
     void angleSliderSendsNothing()

@@ -22,6 +22,8 @@ private slots:
     void rewriteCaption();
     void comboNumber_data();
     void comboNumber();
+    void boxTextFor_data();
+    void boxTextFor();
     void playerArgumentsKeepFrameRateWhole_data();
     void playerArgumentsKeepFrameRateWhole();
     void lookUpPlayer_data();
@@ -140,6 +142,32 @@ void TstControlInputs::comboNumber()
     QFETCH(QString, text);
     QFETCH(qint64, number);
     QCOMPARE(hd::comboNumber(text), number);
+}
+
+void TstControlInputs::boxTextFor_data()
+{
+    QTest::addColumn<QString>("boxText");
+    QTest::addColumn<int>("sliderValue");
+    QTest::addColumn<bool>("typing");
+    QTest::addColumn<QString>("expected"); // "=": the box keeps its text
+
+    QTest::newRow("slider moved") << "50" << 120 << false << "120";
+    QTest::newRow("same number") << "120" << 120 << false << "=";
+    QTest::newRow("leading zero entered whole") << "050" << 50 << false << "50";
+    QTest::newRow("fraction entered whole") << "75.9" << 75 << false << "75";
+    QTest::newRow("partial number while typing") << "1" << 20 << true << "=";
+    QTest::newRow("above the range while typing") << "9999" << 500 << true << "=";
+    QTest::newRow("pinned once editing ended") << "9999" << 500 << false << "500";
+    QTest::newRow("emptied once editing ended") << "" << 20 << false << "20";
+}
+
+void TstControlInputs::boxTextFor()
+{
+    QFETCH(QString, boxText);
+    QFETCH(int, sliderValue);
+    QFETCH(bool, typing);
+    QFETCH(QString, expected);
+    QCOMPARE(hd::boxTextFor(boxText, sliderValue, typing).value_or(QStringLiteral("=")), expected);
 }
 
 void TstControlInputs::playerArgumentsKeepFrameRateWhole_data()
