@@ -174,6 +174,7 @@ void CntWin::wireHandlers()
     connect(ui->StreamOnPM, &QPushButton::clicked, this, &CntWin::StreamOnPM_Action);
     connect(ui->PushButton2, &QPushButton::clicked, this, &CntWin::PushButton2_Action);
     connect(ui->PushButton3, &QPushButton::clicked, this, &CntWin::PushButton3_Action);
+    connect(vss, &QProcess::errorOccurred, this, &CntWin::vss_Error);
     connect(qApp, &QCoreApplication::aboutToQuit, this, &CntWin::endPlayerNow);
 }
 
@@ -196,7 +197,7 @@ void CntWin::runOpenEvents()
 
 void CntWin::Event_Open()
 {
-    mFFplay = hd::lookUpPlayer(QCoreApplication::applicationDirPath());
+    mFFplay = hd::lookUpPlayer(QCoreApplication::applicationDirPath(), hd::playerSearchPath());
     if (!mFFplay.isEmpty())
         ui->ffplayEF->setText(QDir::toNativeSeparators(mFFplay));
 
@@ -370,6 +371,18 @@ void CntWin::addmsg(const QString &msg, bool newline)
     QTextCursor cursor(ui->ResEF->document());
     cursor.movePosition(QTextCursor::End);
     cursor.insertText(newline ? msg + hd::EndOfLine : msg);
+    QScrollBar *bar = ui->ResEF->verticalScrollBar();
+    bar->setValue(bar->maximum());
+}
+
+// A report of the application's own, on a line of its own. A command line still
+// open for its answer stays last, so that the answer completes it.
+void CntWin::addReport(const QString &msg)
+{
+    QTextCursor cursor(ui->ResEF->document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.movePosition(QTextCursor::StartOfBlock);
+    cursor.insertText(msg + hd::EndOfLine);
     QScrollBar *bar = ui->ResEF->verticalScrollBar();
     bar->setValue(bar->maximum());
 }
@@ -559,6 +572,13 @@ void CntWin::StreamOffPB_Action()
     sendDatagram(cmd);
     ui->CmdEF->setText(cmd);
     endPlayer();
+}
+
+// Without this the user would see "streamon: ok" and wonder where the video is.
+void CntWin::vss_Error(int error)
+{
+    if (error == QProcess::FailedToStart)
+        addReport(hd::playerStartFailure(vss->program(), vss->errorString()));
 }
 
 bool CntWin::isPlayerRunning() const

@@ -38,6 +38,9 @@ public:
     void DoCmd(const QString &cmd);
     // Appends to the message log; newline adds the line end. Scrolls to the end.
     void addmsg(const QString &msg, bool newline);
+    // A line of the application's own in the message log, before a line still
+    // waiting for the drone's answer.
+    void addReport(const QString &msg);
 
     // Read-only views of the window's state, for tests.
     QString address() const { return mAddress; }
@@ -111,6 +114,7 @@ private:
     void PushButton2_Action();
     void StreamOnPM_Action();
     void StreamOffPB_Action();
+    void vss_Error(int error);
     void endPlayer();
     void endPlayerNow();
 

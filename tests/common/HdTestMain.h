@@ -2,6 +2,7 @@
 
 #include "App.h"
 #include "EventLoop.h"
+#include "VideoPlayer.h"
 
 #include <QList>
 #include <QTest>
@@ -22,6 +23,7 @@ struct QuitRecorder
     {                                                                                  \
         App app(argc, argv);                                                           \
         hd::setQuitHandler([](int code) { QuitRecorder::codes().append(code); });      \
+        hd::setPlayerSearchPath(QStringList());                                        \
         TestClass tc;                                                                  \
         QTEST_SET_MAIN_SOURCE_PATH                                                     \
         return QTest::qExec(&tc, argc, argv);                                          \

@@ -2,12 +2,15 @@
 #include "FileDialogs.h"
 #include "HdTestMain.h"
 
+#include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 
-// The video row: the player chosen with "Select", started on "streamon" with its
-// argument list and ended on "streamoff" and with the window. The player here is a
-// script that writes down its arguments, one a line, and then waits to be ended.
+// The video row: the player found beside the executable at open or chosen with
+// "Select", started on "streamon" with its argument list and ended on "streamoff"
+// and with the window. The player here is a script that writes down its arguments,
+// one a line, and then waits to be ended.
 class tst_Video : public QObject
 {
     Q_OBJECT
@@ -15,6 +18,8 @@ class tst_Video : public QObject
     CntWinFixture f;
     QTemporaryDir dir;
     QString player, argsFile, pidFile;
+    QString bundle = QCoreApplication::applicationDirPath() + QStringLiteral("/Quenbrast.app");
+    QString bundledPlayer = bundle + QStringLiteral("/Contents/Resources/ffplay");
     QString dialogType;
 
     QStringList playerArgs() const
@@ -63,6 +68,9 @@ private slots:
         script.close();
         QVERIFY(script.setPermissions(script.permissions() | QFile::ExeOwner));
         qputenv("FAKE_PLAYER_DIR", dir.path().toLocal8Bit());
+        QDir(bundle).removeRecursively();
+        QVERIFY(QDir().mkpath(QFileInfo(bundledPlayer).path()));
+        QVERIFY(QFile::copy(player, bundledPlayer));
 
         CntWin::instance();
         QVERIFY(f.drone.start(QHostAddress(CntWinFixture::DroneAddress), 0));
@@ -73,6 +81,19 @@ private slots:
     void cleanupTestCase()
     {
         FileDialogs::setTestHooks({});
+        QDir(bundle).removeRecursively();
+    }
+
+    void bundledPlayerFoundAtOpen()
+    {
+        QCOMPARE(f.win->ffplay(), bundledPlayer);
+        QCOMPARE(f.edit("ffplayEF")->text(), bundledPlayer);
+        startPlayer();
+        QCOMPARE(f.control<QProcess>("vss")->program(), bundledPlayer);
+        QCOMPARE(playerArgs().value(3), QStringLiteral("udp://0.0.0.0:11111"));
+        f.click("StreamOffPB");
+        QTRY_VERIFY(!f.win->isPlayerRunning());
+        QCOMPARE(f.receivedBeforeMarker(), (QStringList{QStringLiteral("streamon"), QStringLiteral("streamoff")}));
     }
 
     void selectChoosesThePlayer()
@@ -85,8 +106,8 @@ private slots:
         FileDialogs::setTestHooks(hooks);
         f.click("PushButton2");
         QCOMPARE(dialogType, QStringLiteral("anytype"));
-        QCOMPARE(f.win->ffplay(), QString());
-        QCOMPARE(f.edit("ffplayEF")->text(), QString());
+        QCOMPARE(f.win->ffplay(), bundledPlayer);
+        QCOMPARE(f.edit("ffplayEF")->text(), bundledPlayer);
 
         hooks.open = [this](const QString &) { return player; };
         FileDialogs::setTestHooks(hooks);
@@ -137,6 +158,42 @@ private slots:
         QTRY_COMPARE(f.log(), QStringLiteral("streamon: ok\nstreamoff: ok\n"));
         QCOMPARE(f.cmdLine(), QStringLiteral("streamoff"));
         QCOMPARE(f.receivedBeforeMarker(), (QStringList{QStringLiteral("streamon"), QStringLiteral("streamoff")}));
+    }
+
+    // The drone keeps "streamon" unanswered, so the report must stand on a line of
+    // its own before the line that waits for the answer.
+    void playerThatCannotStartIsReported_data()
+    {
+        QTest::addColumn<QString>("chosen");
+        QTest::newRow("missing") << "gone/ffplay";
+        QTest::newRow("not executable") << "args";
+    }
+    void playerThatCannotStartIsReported()
+    {
+        QFETCH(QString, chosen);
+        chosen = dir.filePath(chosen);
+        QFile::remove(argsFile);
+        QVERIFY(QFile(argsFile).open(QIODevice::WriteOnly));
+        FileDialogs::TestHooks hooks;
+        hooks.open = [&](const QString &) { return chosen; };
+        FileDialogs::setTestHooks(hooks);
+        f.click("PushButton2");
+        f.drone.setSilent(QStringLiteral("streamon"));
+        f.clearLog();
+
+        f.click("StreamOnPM");
+        const QString report = QStringLiteral("The video player %1 could not be started: ").arg(chosen);
+        QTRY_VERIFY2(f.log().startsWith(report), qPrintable(f.log()));
+        const QStringList lines = f.log().split(u'\n');
+        QCOMPARE(lines.size(), 2);
+        QVERIFY2(lines[0].size() > report.size() && !lines[0].contains(QLatin1String("exec")), qPrintable(lines[0]));
+        QCOMPARE(lines[1], QStringLiteral("streamon: "));
+        QVERIFY(!f.win->isPlayerRunning());
+        f.drone.clearScript();
+        QCOMPARE(f.receivedBeforeMarker(), QStringList{QStringLiteral("streamon")});
+        hooks.open = [this](const QString &) { return player; };
+        FileDialogs::setTestHooks(hooks);
+        f.click("PushButton2");
     }
 
     void streamoffWithoutPlayerOnlySends()

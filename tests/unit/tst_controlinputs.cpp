@@ -189,41 +189,62 @@ void TstControlInputs::playerArgumentsKeepFrameRateWhole()
 
 void TstControlInputs::lookUpPlayer_data()
 {
-    QTest::addColumn<QStringList>("dirs");
-    QTest::addColumn<QString>("file");
-    QTest::addColumn<bool>("found");
+    QTest::addColumn<QStringList>("made");       // files; "/" at the end: a folder, "*": executable
+    QTest::addColumn<QStringList>("searchPath"); // folders under the same root
+    QTest::addColumn<QString>("expected");       // under the root; empty: none
 
-    const QString res = "Quenbrast.app/Contents/Resources";
-    QTest::newRow("bundled player") << QStringList{res} << res + "/ffplay" << true;
-    QTest::newRow("player is a folder") << QStringList{res + "/ffplay"} << QString() << true;
+    const QString bundled = "Quenbrast.app/Contents/Resources/ffplay";
+    QTest::newRow("bundled player") << QStringList{bundled} << QStringList{} << bundled;
+    QTest::newRow("player is a folder") << QStringList{bundled + "/"} << QStringList{} << bundled;
     QTest::newRow("other bundle name")
-        << QStringList{"Other.app/Contents/Resources"} << "Other.app/Contents/Resources/ffplay" << false;
-    QTest::newRow("no resources") << QStringList{"Quenbrast.app/Contents"} << QString() << false;
-    QTest::newRow("player elsewhere") << QStringList{res} << "Quenbrast.app/ffplay" << false;
-    QTest::newRow("nothing") << QStringList{} << QString() << false;
+        << QStringList{"Other.app/Contents/Resources/ffplay"} << QStringList{} << QString();
+    QTest::newRow("no resources") << QStringList{"Quenbrast.app/Contents/"} << QStringList{} << QString();
+    QTest::newRow("player elsewhere in the bundle")
+        << QStringList{"Quenbrast.app/Contents/Resources/", "Quenbrast.app/ffplay"} << QStringList{} << QString();
+    QTest::newRow("nothing") << QStringList{} << QStringList{} << QString();
     QTest::newRow("bundle name case differs")
-        << QStringList{"quenbrast.app/Contents/Resources"} << "quenbrast.app/Contents/Resources/ffplay"
-        << false;
+        << QStringList{"quenbrast.app/Contents/Resources/ffplay"} << QStringList{} << QString();
+    QTest::newRow("system player on the search path")
+        << QStringList{"usr/bin/ffplay*"} << QStringList{"bin", "usr/bin"} << "usr/bin/ffplay";
+    QTest::newRow("first folder that holds one")
+        << QStringList{"a/ffplay*", "b/ffplay*"} << QStringList{"b", "a"} << "b/ffplay";
+    QTest::newRow("bundle before the search path")
+        << QStringList{bundled, "usr/bin/ffplay*"} << QStringList{"usr/bin"} << bundled;
+    QTest::newRow("not executable on the search path")
+        << QStringList{"a/ffplay", "b/ffplay*"} << QStringList{"a", "b"} << "b/ffplay";
+    QTest::newRow("folder named ffplay on the search path")
+        << QStringList{"a/ffplay/", "b/ffplay*"} << QStringList{"a", "b"} << "b/ffplay";
+    QTest::newRow("no search path") << QStringList{"usr/bin/ffplay*"} << QStringList{} << QString();
 }
 
 void TstControlInputs::lookUpPlayer()
 {
-    QFETCH(QStringList, dirs);
-    QFETCH(QString, file);
-    QFETCH(bool, found);
+    QFETCH(QStringList, made);
+    QFETCH(QStringList, searchPath);
+    QFETCH(QString, expected);
 
     QTemporaryDir root;
     QVERIFY(root.isValid());
-    QDir base(root.path());
-    for (const QString &d : dirs)
-        QVERIFY(base.mkpath(d));
-    if (!file.isEmpty()) {
-        QFile f(base.filePath(file));
-        QVERIFY(f.open(QIODevice::WriteOnly));
+    const QDir base(root.path());
+    for (QString entry : made) {
+        const bool executable = entry.endsWith(u'*');
+        if (executable)
+            entry.chop(1);
+        if (entry.endsWith(u'/')) {
+            QVERIFY(base.mkpath(entry));
+            continue;
+        }
+        QVERIFY(base.mkpath(QFileInfo(entry).path()));
+        QFile file(base.filePath(entry));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.setPermissions(executable ? file.permissions() | QFile::ExeOwner
+                                               : file.permissions() & ~(QFile::ExeOwner | QFile::ExeUser)));
     }
+    QStringList folders;
+    for (const QString &folder : searchPath)
+        folders << base.filePath(folder);
 
-    const QString expected = found ? base.absoluteFilePath("Quenbrast.app/Contents/Resources/ffplay") : QString();
-    QCOMPARE(hd::lookUpPlayer(root.path()), expected);
+    QCOMPARE(hd::lookUpPlayer(root.path(), folders), expected.isEmpty() ? QString() : base.absoluteFilePath(expected));
 }
 
 QTEST_GUILESS_MAIN(TstControlInputs)
