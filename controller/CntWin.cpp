@@ -224,7 +224,7 @@ void CntWin::Event_Close()
 {
     // Playback must not send its next steps after the drone was told to land.
     if (RecWin::exists())
-        RecWin::instance()->cancelPlayback();
+        RecWin::instance()->endPlayback();
     const QString land = QStringLiteral("Land");
     addmsg(land + QStringLiteral(": "), false);
     sendDatagram(land);

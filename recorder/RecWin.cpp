@@ -15,6 +15,7 @@
 #include <QLayout>
 #include <QStackedWidget>
 #include <QTimer>
+#include <QWindow>
 
 namespace {
 
@@ -173,6 +174,9 @@ bool RecWin::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == mPageStack && (event->type() == QEvent::Move || event->type() == QEvent::Resize))
         placePageControls();
+    if (event->type() == QEvent::Expose && mPlaceBeside
+        && (watched == windowHandle() || watched == mPlaceBeside->windowHandle()))
+        placeNow();
     return QMainWindow::eventFilter(watched, event);
 }
 
@@ -183,15 +187,40 @@ void RecWin::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
-    // Playback goes with its window.
+    // Playback goes with its window; shown again, the window plays like a new one.
     cancelPlayback();
+    mPlaybackEnded = false;
     QMainWindow::closeEvent(event);
 }
 
-void RecWin::placeBeside(const QWidget *controller)
+void RecWin::placeBeside(QWidget *controller)
 {
+    mPlaceBeside = controller;
+    for (QWindow *window : {windowHandle(), controller->windowHandle()}) {
+        if (window)
+            window->installEventFilter(this);
+    }
+    placeNow();
+}
+
+// A window manager places a new window only when it maps it, after the code that
+// showed it has run on: the controller's place is its real one once both windows
+// have been exposed, and the placement is final then.
+void RecWin::placeNow()
+{
+    QWidget *controller = mPlaceBeside;
+    if (!controller)
+        return;
     const QRect area = controller->geometry();
     setGeometry(QRect(QPoint(area.x() + controller->width() + 8, area.y()), size()));
+
+    QWindow *own = windowHandle();
+    QWindow *other = controller->windowHandle();
+    if (own && own->isExposed() && other && other->isExposed()) {
+        own->removeEventFilter(this);
+        other->removeEventFilter(this);
+        mPlaceBeside.clear();
+    }
 }
 
 void RecWin::cancelPlayback()
@@ -200,9 +229,16 @@ void RecWin::cancelPlayback()
     setPlaying(false);
 }
 
+void RecWin::endPlayback()
+{
+    mPlaybackEnded = true;
+    cancelPlayback();
+    ui->PlayBB->setEnabled(false);
+}
+
 void RecWin::MjEF_TextChange(int i)
 {
-    ui->PlayBB->setEnabled(!mTargets->isEmpty(i));
+    ui->PlayBB->setEnabled(!mPlaybackEnded && !mTargets->isEmpty(i));
 }
 
 void RecWin::setPlaying(bool playing)
@@ -214,6 +250,8 @@ void RecWin::setPlaying(bool playing)
 
 void RecWin::PlayBB_Action()
 {
+    if (mPlaybackEnded)
+        return;
     if (mIsPlay) {
         // PAUSE: the armed step and the rest of the queue still go out.
         setPlaying(false);

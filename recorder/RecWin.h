@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QList>
 #include <QMainWindow>
+#include <QPointer>
 #include <QStringList>
 #include <memory>
 
@@ -34,8 +35,10 @@ public:
     // Records one command (the controller calls it after sending).
     void CreateIJList(const QString &word, const QString &argument);
 
-    // Stands 8 units right of the controller window, with the same top edge.
-    void placeBeside(const QWidget *controller);
+    // Stands 8 units right of the controller window, with the same top edge. Until
+    // both windows are on the screen, a window manager may still move the
+    // controller: the placement is repeated once both have been exposed.
+    void placeBeside(QWidget *controller);
 
     // Text area of target kind i (0..5).
     QPlainTextEdit *MjEF(int i) const;
@@ -64,9 +67,11 @@ public:
     QStringList playCommands() const { return mPlayCmd; }
     QList<qint64> playWaits() const { return mPlayWait; }
 
-    // Ends playback without sending anything: the pending step is dropped. The
-    // controller's close sequence may call it first, so that nothing follows "Land".
+    // Ends playback without sending anything: the pending step is dropped.
     void cancelPlayback();
+    // The same, for good: the controller's close sequence calls it before "Land",
+    // so that no step of a plan can follow the landing (PLAY stays off).
+    void endPlayback();
 
     void MjEF_TextChange(int i);
     void PlayBB_Action();
@@ -80,6 +85,7 @@ protected:
 private:
     RecWin();
     void placePageControls();
+    void placeNow();
     void setPlaying(bool playing);
     void playNextStep();
     qint64 playClockUs() const;
@@ -89,8 +95,10 @@ private:
     std::unique_ptr<ProgramTextGenerator> mGenerator;
     QTimer *mPlayTimer = nullptr;
     QWidget *mPageStack = nullptr;
+    QPointer<QWidget> mPlaceBeside; // the controller, while the placement waits for it
 
     bool mIsPlay = false;
+    bool mPlaybackEnded = false;
     QStringList mPlayCmd;
     QList<qint64> mPlayWait;
     QElapsedTimer mPlayClock;

@@ -47,16 +47,20 @@ private slots:
     {
         QTest::addColumn<int>("waitTicks");
         QTest::addColumn<bool>("paused");
+        QTest::addColumn<int>("playAgainMs"); // PLAY clicked this long into the close; -1: not
         // Short waits would send steps during the close's own waits; long ones later.
-        QTest::newRow("100 ms waits") << 6 << false;
-        QTest::newRow("10 s waits") << 600 << false;
-        QTest::newRow("paused, 100 ms waits") << 6 << true;
-        QTest::newRow("no waits") << 0 << false;
+        QTest::newRow("100 ms waits") << 6 << false << -1;
+        QTest::newRow("10 s waits") << 600 << false << -1;
+        QTest::newRow("paused, 100 ms waits") << 6 << true << -1;
+        QTest::newRow("no waits") << 0 << false << -1;
+        QTest::newRow("PLAY during the first wait") << 600 << false << 150;
+        QTest::newRow("paused, PLAY during the second wait") << 6 << true << 700;
     }
     void closeDuringPlayback()
     {
         QFETCH(int, waitTicks);
         QFETCH(bool, paused);
+        QFETCH(int, playAgainMs);
         QStringList plan;
         plan << QStringLiteral("takeoff:WAIT%1").arg(waitTicks);
         for (int i = 0; i < 50; ++i)
@@ -71,7 +75,16 @@ private slots:
         if (paused)
             QTest::mouseClick(rec()->PlayBB(), Qt::LeftButton);
 
+        bool playClicked = false;
+        if (playAgainMs >= 0) {
+            QTimer::singleShot(playAgainMs, rec(), [&] {
+                QTest::mouseClick(rec()->PlayBB(), Qt::LeftButton);
+                rec()->PlayBB_Action(); // as a click queued before the button went off would
+                playClicked = true;
+            });
+        }
         CntWin::instance()->close();
+        QCOMPARE(playClicked, playAgainMs >= 0);
 
         QCOMPARE(QuitRecorder::codes(), QList<int>{0});
         QVERIFY(!rec()->isPlaying());
