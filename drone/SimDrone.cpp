@@ -8,15 +8,26 @@
 #include <QUdpSocket>
 
 #include <algorithm>
+#include <deque>
+#include <limits>
 
 namespace {
 
-enum class Reply { Answer, Reject, Silent };
+enum class Reply { Answer, Unknown, Silent };
 
 struct Scripted
 {
     Reply reply = Reply::Answer;
     QByteArray answer;
+};
+
+// An answer waiting for its time; the queue keeps them in command order.
+struct Pending
+{
+    qint64 due = 0;
+    QByteArray answer;
+    QHostAddress to;
+    quint16 toPort = 0;
 };
 
 // Command words are compared ignoring ASCII letter case only.
@@ -56,6 +67,18 @@ const QHash<QString, QByteArray> &queryAnswers()
     return answers;
 }
 
+// Commands a drone on the ground refuses, given flight rules.
+bool needsFlight(const QString &word)
+{
+    static const QSet<QString> words = {
+        QStringLiteral("land"), QStringLiteral("up"), QStringLiteral("down"),
+        QStringLiteral("left"), QStringLiteral("right"), QStringLiteral("forward"),
+        QStringLiteral("back"), QStringLiteral("cw"), QStringLiteral("ccw"),
+        QStringLiteral("flip"), QStringLiteral("go"), QStringLiteral("curve"),
+    };
+    return words.contains(word);
+}
+
 constexpr int StartBattery = 87;
 constexpr int TakeoffHeightCm = 80;
 constexpr int MaxHeightCm = 3000;
@@ -67,14 +90,18 @@ struct SimDrone::Private
     QUdpSocket *command = nullptr;
     QUdpSocket *stateSender = nullptr;
     QTimer *stateTimer = nullptr;
+    QTimer *answerTimer = nullptr;
     QProcess *video = nullptr;
 
     QHash<QString, Scripted> script;
     bool allSilent = false;
+    bool flightRules = false;
     int answerDelay = 0;
     int motionDelay = 0;
     QElapsedTimer clock;
-    qint64 lastAnswerDue = 0;
+    // One queue behind one timer: separate timers per answer can fire out of order
+    // when their intervals are rounded to whole milliseconds.
+    std::deque<Pending> answers;
 
     QHostAddress stateTarget{QStringLiteral("127.0.0.1")};
     quint16 statePort = 8890;
@@ -97,6 +124,10 @@ SimDrone::SimDrone(QObject *parent)
     d->clock.start();
     d->stateTimer = new QTimer(this);
     connect(d->stateTimer, &QTimer::timeout, this, [this] { sendState(currentState()); });
+    d->answerTimer = new QTimer(this);
+    d->answerTimer->setSingleShot(true);
+    d->answerTimer->setTimerType(Qt::PreciseTimer);
+    connect(d->answerTimer, &QTimer::timeout, this, &SimDrone::sendDueAnswers);
 }
 
 SimDrone::~SimDrone()
@@ -133,6 +164,9 @@ void SimDrone::stop()
 {
     stopState();
     stopVideo();
+    // Answers to commands of this run must not leave through the socket of the next one.
+    d->answerTimer->stop();
+    d->answers.clear();
     if (d->command) {
         d->command->close();
         delete d->command;
@@ -160,9 +194,16 @@ void SimDrone::setAnswer(const QString &word, const QByteArray &answer)
     d->script.insert(wordKey(word), Scripted{Reply::Answer, answer});
 }
 
-void SimDrone::setReject(const QString &word)
+void SimDrone::setReject(const QString &word, const QString &reason)
 {
-    d->script.insert(wordKey(word), Scripted{Reply::Reject, {}});
+    const QByteArray answer = reason.isEmpty() ? QByteArrayLiteral("error")
+                                               : "error " + reason.toUtf8();
+    d->script.insert(wordKey(word), Scripted{Reply::Answer, answer});
+}
+
+void SimDrone::setUnknown(const QString &word)
+{
+    d->script.insert(wordKey(word), Scripted{Reply::Unknown, {}});
 }
 
 void SimDrone::setSilent(const QString &word)
@@ -175,10 +216,16 @@ void SimDrone::setAllSilent(bool silent)
     d->allSilent = silent;
 }
 
+void SimDrone::setFlightRules(bool on)
+{
+    d->flightRules = on;
+}
+
 void SimDrone::clearScript()
 {
     d->script.clear();
     d->allSilent = false;
+    d->flightRules = false;
 }
 
 void SimDrone::setAnswerDelay(int ms)
@@ -212,8 +259,13 @@ void SimDrone::handleCommand(const QString &text, const QHostAddress &sender, qu
     const QString argument = text.section(u' ', 1, 1);
     const qint64 now = d->clock.elapsed();
     bool slow = false;
+    const auto scripted = d->script.constFind(word);
+    const bool grounded = d->flightRules && !d->flying && scripted == d->script.constEnd()
+                          && needsFlight(word);
 
-    if (word == QLatin1String("takeoff")) {
+    if (grounded) {
+        // Refused: the drone stays where it is.
+    } else if (word == QLatin1String("takeoff")) {
         if (!d->flying) {
             d->flying = true;
             d->flightStartMs = now;
@@ -244,11 +296,13 @@ void SimDrone::handleCommand(const QString &text, const QHostAddress &sender, qu
         return;
 
     QByteArray answer = "ok";
-    const auto scripted = d->script.constFind(word);
     if (scripted != d->script.constEnd()) {
         if (scripted->reply == Reply::Silent)
             return;
-        answer = scripted->reply == Reply::Reject ? QByteArray("error") : scripted->answer;
+        answer = scripted->reply == Reply::Unknown ? "unknown command: " + text.toUtf8()
+                                                   : scripted->answer;
+    } else if (grounded) {
+        answer = "error Not flying";
     } else if (word == QLatin1String("rc")) {
         return;
     } else if (queryAnswers().contains(word)) {
@@ -262,20 +316,27 @@ void SimDrone::queueAnswer(const QByteArray &answer, const QHostAddress &to, qui
 {
     if (!isLoopback(to) || !d->command)
         return;
-    const qint64 now = d->clock.elapsed();
+    const qint64 due = d->clock.elapsed() + d->answerDelay + extraDelay;
+    d->answers.push_back(Pending{due, answer, to, toPort});
     // Real drones answer in the order of the commands, even when one takes long.
-    const qint64 due = std::max(now + d->answerDelay + extraDelay, d->lastAnswerDue);
-    d->lastAnswerDue = due;
-    auto send = [this, answer, to, toPort] {
-        if (!d->command)
+    if (d->answers.size() == 1)
+        sendDueAnswers();
+}
+
+void SimDrone::sendDueAnswers()
+{
+    // A handler of answerSent may stop the drone, which empties the queue.
+    while (!d->answers.empty() && d->command) {
+        const qint64 wait = d->answers.front().due - d->clock.elapsed();
+        if (wait > 0) {
+            d->answerTimer->start(int(std::min<qint64>(wait, std::numeric_limits<int>::max())));
             return;
-        d->command->writeDatagram(answer, to, toPort);
-        emit answerSent(answer);
-    };
-    if (due <= now)
-        send();
-    else
-        QTimer::singleShot(int(due - now), this, send);
+        }
+        const Pending pending = std::move(d->answers.front());
+        d->answers.pop_front();
+        d->command->writeDatagram(pending.answer, pending.to, pending.toPort);
+        emit answerSent(pending.answer);
+    }
 }
 
 bool SimDrone::startState(quint16 port, const QHostAddress &target, int intervalMs)

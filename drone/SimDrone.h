@@ -35,13 +35,23 @@ public:
     bool isRunning() const;
 
     // Scripting by command word (the text before the first space, ASCII case ignored).
+    // A scripted word changes only the answer: the command still acts on the flight.
     void setAnswer(const QString &word, const QByteArray &answer); // e.g. "battery?" -> "87\r\n"
-    void setReject(const QString &word);                           // answers "error"
+    // Answers "error", or "error <reason>" (e.g. "Not flying") when a reason is given.
+    void setReject(const QString &word, const QString &reason = QString());
+    // Answers "unknown command: <command text>", as old firmware does to newer commands.
+    void setUnknown(const QString &word);
     void setSilent(const QString &word);                           // no answer
     void setAllSilent(bool silent);
+    // While on, "land" and the motion commands (up, down, left, right, forward, back,
+    // cw, ccw, flip, go, curve) on the ground are answered "error Not flying" and
+    // change nothing. Off by default; scripted words are answered as scripted.
+    void setFlightRules(bool on);
+    // Back to the plain answers: no scripted words, not all silent, no flight rules.
     void clearScript();
 
-    // Every answer waits this long (ms) after its command; answers keep their order.
+    // Every answer waits this long (ms) after its command. Answers always leave in the
+    // order of their commands: one waiting for a motion holds back the ones after it.
     void setAnswerDelay(int ms);
     // "takeoff", "land" (and "Land") are answered only after this extra time, as a
     // real drone answers when the motion has finished.
@@ -79,6 +89,7 @@ private:
     void readCommands();
     void handleCommand(const QString &text, const QHostAddress &sender, quint16 senderPort);
     void queueAnswer(const QByteArray &answer, const QHostAddress &to, quint16 toPort, int extraDelay);
+    void sendDueAnswers();
     void startVideo();
     void stopVideo();
 

@@ -88,7 +88,13 @@ int main(int argc, char **argv)
         QStringLiteral("Answer WORD with TEXT (\\r and \\n allowed). Repeatable."),
         QStringLiteral("WORD=TEXT"));
     const QCommandLineOption rejectOpt(QStringLiteral("reject"),
-        QStringLiteral("Answer WORD with \"error\". Repeatable."), QStringLiteral("WORD"));
+        QStringLiteral("Answer WORD with \"error\", or with \"error REASON\" "
+                       "(e.g. 'land=Not flying'). Repeatable."),
+        QStringLiteral("WORD[=REASON]"));
+    const QCommandLineOption unknownOpt(QStringLiteral("unknown"),
+        QStringLiteral("Answer WORD with \"unknown command: \" and the command, as old "
+                       "firmware does. Repeatable."),
+        QStringLiteral("WORD"));
     const QCommandLineOption silentOpt(QStringLiteral("silent"),
         QStringLiteral("Never answer WORD. Repeatable."), QStringLiteral("WORD"));
     const QCommandLineOption answerDelayOpt(QStringLiteral("answer-delay"),
@@ -98,6 +104,10 @@ int main(int argc, char **argv)
         QStringLiteral("Extra milliseconds before answering takeoff and land, as a real drone "
                        "answers when the motion is done (default 0)."),
         QStringLiteral("ms"), QStringLiteral("0"));
+    const QCommandLineOption flightRulesOpt(QStringLiteral("flight-rules"),
+        QStringLiteral("On the ground, answer \"error Not flying\" to land and to the motion "
+                       "commands (up, down, left, right, forward, back, cw, ccw, flip, go, curve) "
+                       "and stay put. Scripted words keep their answers."));
     const QCommandLineOption videoOpt(QStringLiteral("video"),
         QStringLiteral("On \"streamon\", send an H.264 test stream to 127.0.0.1 (needs ffmpeg)."));
     const QCommandLineOption videoPortOpt(QStringLiteral("video-port"),
@@ -106,8 +116,8 @@ int main(int argc, char **argv)
     const QCommandLineOption quietOpt(QStringLiteral("quiet"),
         QStringLiteral("Do not print commands and answers."));
     parser.addOptions({addressOpt, portOpt, statePortOpt, stateTargetOpt, stateIntervalOpt,
-                       answerOpt, rejectOpt, silentOpt, answerDelayOpt, motionDelayOpt, videoOpt,
-                       videoPortOpt, quietOpt});
+                       answerOpt, rejectOpt, unknownOpt, silentOpt, answerDelayOpt, motionDelayOpt,
+                       flightRulesOpt, videoOpt, videoPortOpt, quietOpt});
     parser.process(app);
 
     QTextStream err(stderr);
@@ -145,12 +155,21 @@ int main(int argc, char **argv)
         }
         drone.setAnswer(entry.left(eq), unescape(entry.mid(eq + 1)));
     }
-    for (const QString &word : parser.values(rejectOpt))
-        drone.setReject(word);
+    for (const QString &entry : parser.values(rejectOpt)) {
+        const qsizetype eq = entry.indexOf(u'=');
+        if (eq == 0 || entry.isEmpty()) {
+            err << "hoverdeck-drone: --reject needs WORD or WORD=REASON, got \"" << entry << "\"\n";
+            return 2;
+        }
+        drone.setReject(eq < 0 ? entry : entry.left(eq), eq < 0 ? QString() : entry.mid(eq + 1));
+    }
+    for (const QString &word : parser.values(unknownOpt))
+        drone.setUnknown(word);
     for (const QString &word : parser.values(silentOpt))
         drone.setSilent(word);
     drone.setAnswerDelay(answerDelay);
     drone.setMotionDelay(motionDelay);
+    drone.setFlightRules(parser.isSet(flightRulesOpt));
     drone.setVideoEnabled(parser.isSet(videoOpt), videoPort);
 
     if (!drone.start(address, port)) {

@@ -45,7 +45,8 @@ private slots:
                     {QStringLiteral("--address"), CntWinFixture::DroneAddress,
                      QStringLiteral("--port"), QString::number(port),
                      QStringLiteral("--state-interval"), QStringLiteral("50"),
-                     QStringLiteral("--reject"), QStringLiteral("flip"),
+                     QStringLiteral("--reject"), QStringLiteral("flip=Not joystick"),
+                     QStringLiteral("--flight-rules"),
                      QStringLiteral("--answer"), QStringLiteral("wifi?=72\\r\\n")});
         QVERIFY(drone.waitForStarted(5000));
         const QString banner = QStringLiteral("hoverdeck-drone on 127.0.0.2:%1").arg(port);
@@ -78,11 +79,14 @@ private slots:
         QTest::addColumn<QString>("labelText");
 
         QTest::newRow("command") << 0 << "command: ok\n" << -1 << "";
+        QTest::newRow("land on the ground") << 2 << "land: error Not flying\n" << -1 << "";
         QTest::newRow("takeoff") << 1 << "takeoff: ok\n" << -1 << "";
-        QTest::newRow("flip rejected") << 12 << "flip f: error\n" << -1 << "";
+        QTest::newRow("flip rejected with its reason") << 12 << "flip f: error Not joystick\n" << -1 << "";
         QTest::newRow("sn?") << 27 << "sn?: " << 11 << "0TQDG7BEDB0E9P";
         QTest::newRow("scripted wifi?") << 25 << "wifi?: " << 9 << "72";
         QTest::newRow("land") << 2 << "land: ok\n" << -1 << "";
+        // A failure is no value of the last query: its label keeps what it showed.
+        QTest::newRow("second land refused") << 2 << "land: error Not flying\n" << 9 << "72";
     }
     void flyCommands()
     {
@@ -96,6 +100,8 @@ private slots:
         if (label >= 0)
             QTRY_COMPARE_WITH_TIMEOUT(f.staLv(label)->text(), labelText, 5000);
         QTRY_COMPARE_WITH_TIMEOUT(f.log(), log, 5000);
+        if (label >= 0)
+            QCOMPARE(f.staLv(label)->text(), labelText);
         // The executable tells a newcomer what arrived and what it answered.
         QTRY_VERIFY_WITH_TIMEOUT(readOutput().contains(QStringLiteral("<- ") + caption + u'\n'), 5000);
     }
