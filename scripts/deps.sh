@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools libgl-dev
     fonts-noto-cjk
     ffmpeg
-    xvfb xauth xdotool x11-utils imagemagick
+    xvfb xauth xdotool x11-utils imagemagick openbox
     iproute2 util-linux
 )
 if [[ "${HOVERDECK_FUZZ:-0}" == 1 ]]; then
