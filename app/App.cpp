@@ -8,6 +8,7 @@
 #include "RecWin.h"
 
 #include <QDir>
+#include <QLocale>
 
 namespace {
 
@@ -40,6 +41,13 @@ void App::startUp()
     if (mStarted)
         return;
     mStarted = true;
+
+    // Menu texts come in the user's language when a translation is installed next
+    // to the executable (none is shipped). The menu bar looks its texts up once,
+    // while it is built, so the translation must be in place before.
+    if (mTranslator.load(QLocale(), QStringLiteral("hoverdeck"), QStringLiteral("_"),
+                         QDir(applicationDirPath()).filePath(QStringLiteral("translations"))))
+        installTranslator(&mTranslator);
 
     FileTypes1::Initialize();
     MainMenuBar *bar = MainMenuBar::instance();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QTranslator>
 
 // The application object: opens both windows at start and handles the
 // application-wide menu items (Window menu, File > Open..., File > Quit).
@@ -13,9 +14,9 @@ public:
 
     static App *instance();
 
-    // Start-up after construction: file types, the menu bar and the menu-handler
-    // bindings. main() calls it before the event loop; Event_Open follows from the loop.
-    // Runs once; later calls do nothing.
+    // Start-up after construction: the translation of the menu texts, file types,
+    // the menu bar and the menu-handler bindings. main() calls it before the event
+    // loop; Event_Open follows from the loop. Runs once; later calls do nothing.
     void startUp();
 
     void Event_Open();
@@ -25,4 +26,5 @@ public:
 
 private:
     bool mStarted = false;
+    QTranslator mTranslator;
 };

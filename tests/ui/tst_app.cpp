@@ -4,6 +4,8 @@
 #include "MainMenuBar.h"
 
 #include <QDir>
+#include <QFile>
+#include <QLocale>
 #include <QRegularExpression>
 
 class tst_App : public QObject
@@ -22,12 +24,24 @@ class tst_App : public QObject
     Places places() const { return {fixture.win->geometry(), rec()->geometry()}; }
 
 private slots:
+    // Start-up as main() runs it, in a German desktop with a German translation
+    // beside the executable (this test's folder is its own).
     void initTestCase()
     {
         QCOMPARE(QGuiApplication::applicationDisplayName(), QStringLiteral("Hoverdeck"));
         QVERIFY(!QGuiApplication::quitOnLastWindowClosed());
-        fixture.open(18896);
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        const QDir translations(QCoreApplication::applicationDirPath() + QStringLiteral("/translations"));
+        const QString installed = translations.filePath(QStringLiteral("hoverdeck_de.qm"));
+        QVERIFY(translations.mkpath(QStringLiteral(".")));
+        QFile::remove(installed);
+        QVERIFY(QFile::copy(QStringLiteral(HD_TEST_QM_DIR "/hoverdeck_test_de.qm"), installed));
+
         App::instance()->startUp();
+        QFile::remove(installed);
+        QCOMPARE(MainMenuBar::instance()->text(QStringLiteral("kWindowMenu")), QStringLiteral("Fenster"));
+        QCOMPARE(MainMenuBar::instance()->text(QStringLiteral("RecOpen")), QStringLiteral("Öffnen..."));
+        fixture.open(18896);
         App::instance()->startUp();
     }
 
