@@ -85,15 +85,17 @@ public:
         for (int i = 0; i < 6; ++i)
             RecWin::instance()->MjEF(i)->clear();
     }
-    // Sends a marker to the drone and waits for it. Loopback delivery is queued in
-    // the sending call, so whatever the window sent before has arrived by then;
-    // returns that and forgets it.
+    // Sends a marker to the drone and waits for it; returns what arrived before it
+    // and forgets that. The marker leaves through the window's own command socket:
+    // the kernel keeps the order of one socket's datagrams, not of two sockets'.
+    // (An unbound window sends nothing, so then any socket will do.)
     QStringList receivedBeforeMarker()
     {
         drone.setSilent(QStringLiteral("marker"));
         const QString marker = QStringLiteral("marker %1").arg(++mMarkers);
-        QUdpSocket sender;
-        sender.writeDatagram(marker.toUtf8(), QHostAddress(DroneAddress), port);
+        QUdpSocket spare;
+        QUdpSocket *sender = linkBound() ? socket(QStringLiteral("udps")) : &spare;
+        sender->writeDatagram(marker.toUtf8(), QHostAddress(DroneAddress), port);
         if (!QTest::qWaitFor([&] { return drone.received().contains(marker); }, 5000))
             return {QStringLiteral("<marker lost>")};
         QStringList before = drone.received();
