@@ -219,14 +219,12 @@ private slots:
         dieWithTheTest(wm);
         wm.start(QStringLiteral("openbox"), {});
         // A first start can build font caches for seconds before it manages anything.
-        // It names no active window until a window takes the focus, so the check
-        // window that a running manager of the EWMH kind puts on the root is the sign.
+        // Its check window comes early, before it handles map requests: a window
+        // mapped then stays unmapped for good. The theme it names on the root comes
+        // once it has loaded its settings, right before it manages windows.
         QVERIFY2(QTest::qWaitFor([&] {
-                     const QList<int> check = windowIds(run({QStringLiteral("xprop"), QStringLiteral("-root"),
-                                                             QStringLiteral("_NET_SUPPORTING_WM_CHECK")}));
-                     return (check.size() == 1
-                             && run({QStringLiteral("xprop"), QStringLiteral("-id"), QString::number(check[0]),
-                                     QStringLiteral("_NET_WM_NAME")}).contains(QStringLiteral("\"Openbox\"")))
+                     return run({QStringLiteral("xprop"), QStringLiteral("-root"), QStringLiteral("_OB_THEME")})
+                                .startsWith(QLatin1String("_OB_THEME("))
                          || wm.state() == QProcess::NotRunning;
                  }, 20000) && wm.state() == QProcess::Running,
                  qPrintable(QStringLiteral("openbox did not start: ") + QString::fromLocal8Bit(wm.readAll())));
