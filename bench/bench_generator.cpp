@@ -25,7 +25,7 @@ qint64 recordFlight(int commands)
 {
     StringTargets texts;
     ManualClock clock;
-    ProgramTextGenerator generator(texts, clock);
+    hd::ProgramTextGenerator generator(texts, clock);
     QElapsedTimer timer;
     timer.start();
     generator.CreateIJList(QStringLiteral("takeoff"), QString());
@@ -37,7 +37,7 @@ qint64 recordFlight(int commands)
     clock.advance(30);
     generator.CreateIJList(QStringLiteral("land"), QString());
     const qint64 ns = timer.nsecsElapsed();
-    if (texts.texts[PlainList].isEmpty())
+    if (texts.texts[hd::PlainList].isEmpty())
         std::puts("empty flight");
     return ns;
 }

@@ -86,7 +86,7 @@ double recorderRun(RecWin *rec, int commands)
     rec->CreateIJList(QStringLiteral("land"), QString());
     settle();
     const double ms = timer.nsecsElapsed() / 1e6;
-    rec->setClock(SystemClock::instance());
+    rec->setClock(hd::SystemClock::instance());
     const int lines = rec->MjEF(0)->document()->blockCount();
     if (lines < commands) {
         std::fprintf(stderr, "plain command list holds %d lines, expected %d\n", lines, commands);
@@ -100,7 +100,7 @@ double stringsRun(int commands)
 {
     StringTargets texts;
     ManualClock clock;
-    ProgramTextGenerator generator(texts, clock);
+    hd::ProgramTextGenerator generator(texts, clock);
     QElapsedTimer timer;
     timer.start();
     generator.CreateIJList(QStringLiteral("takeoff"), QString());
@@ -112,7 +112,7 @@ double stringsRun(int commands)
     clock.advance(30);
     generator.CreateIJList(QStringLiteral("land"), QString());
     const double ms = timer.nsecsElapsed() / 1e6;
-    if (texts.texts[PlainList].count(QLatin1Char('\n')) < commands - 1) {
+    if (texts.texts[hd::PlainList].count(QLatin1Char('\n')) < commands - 1) {
         std::fprintf(stderr, "plain command list too short\n");
         std::exit(1);
     }

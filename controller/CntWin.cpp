@@ -333,7 +333,7 @@ void CntWin::sendDatagram(const QString &text)
         udps_Error(errorCode(udps->error()));
 }
 
-void CntWin::record(const CommandWords &words)
+void CntWin::record(const hd::CommandWords &words)
 {
     RecWin::instance()->CreateIJList(words.word, words.argument);
 }
@@ -349,8 +349,8 @@ void CntWin::DoCmd(const QString &cmd)
 void CntWin::udps_DataAvailable()
 {
     for (int n = 0; n < DatagramsPerEvent && udps->hasPendingDatagrams(); ++n) {
-        const Answer answer = hd::dispatchAnswer(udps->receiveDatagram().data(), mStaID);
-        if (answer.kind == Answer::Completion)
+        const hd::Answer answer = hd::dispatchAnswer(udps->receiveDatagram().data(), mStaID);
+        if (answer.kind == hd::Answer::Completion)
             addmsg(answer.text, true);
         else
             StaLv[mStaID]->setText(answer.text);
@@ -502,7 +502,7 @@ void CntWin::acv_MouseUp(int index)
 
 void CntWin::CalcRadio(int index, qint64 x, qint64 y)
 {
-    const StickValues values = hd::quantiseStick(x, y);
+    const hd::StickValues values = hd::quantiseStick(x, y);
     if (values.x != mSx[index] || values.y != mSy[index]) {
         mSx[index] = values.x;
         mSy[index] = values.y;

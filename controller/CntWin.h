@@ -6,7 +6,6 @@
 #include <array>
 #include <memory>
 
-struct CommandWords;
 class QComboBox;
 class QLabel;
 class QProcess;
@@ -18,6 +17,10 @@ class StickCanvas;
 
 namespace Ui {
 class CntWin;
+}
+
+namespace hd {
+struct CommandWords;
 }
 
 // The controller window: command link, command controls, sticks, state stream,
@@ -80,7 +83,7 @@ private:
     bool bindCommandSocket();
     void bindStateSocket();
     void sendDatagram(const QString &text);
-    void record(const CommandWords &words);
+    void record(const hd::CommandWords &words);
     void udps_DataAvailable();
     void udps_Error(int code);
 

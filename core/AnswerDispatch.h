@@ -3,14 +3,14 @@
 #include <QByteArray>
 #include <QString>
 
+namespace hd {
+
 struct Answer
 {
     enum Kind { Completion, Value };
     Kind kind = Completion;
     QString text; // Completion: the answer as received ("ok", "error Not flying"); Value: the label text
 };
-
-namespace hd {
 
 // One datagram from the command socket. "ok" and a failure ("error", with or
 // without its reason, and "unknown command: ...", any ASCII case) complete the

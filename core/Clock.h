@@ -3,6 +3,8 @@
 #include <QElapsedTimer>
 #include <QtGlobal>
 
+namespace hd {
+
 // Time in ticks, 60 per second. Injected wherever recorded waits are measured,
 // so tests can drive time by hand.
 class Clock
@@ -27,6 +29,6 @@ private:
     QElapsedTimer mTimer;
 };
 
-namespace hd {
 qint64 Ticks();
-}
+
+} // namespace hd

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace hd {
+
 // A sent command text as the recorder receives it.
 struct CommandWords
 {
@@ -9,8 +11,6 @@ struct CommandWords
     QString argument;
     bool operator==(const CommandWords &o) const { return word == o.word && argument == o.argument; }
 };
-
-namespace hd {
 
 // Buttons and the Send button: the text before the first space (all of it when
 // there is none), and everything after that space, further spaces kept.

@@ -3,14 +3,14 @@
 #include <QList>
 #include <QString>
 
+namespace hd {
+
 struct PlayStep
 {
     QString command;
     qint64 waitMs = 0; // to wait after sending command; never negative
     bool operator==(const PlayStep &o) const { return command == o.command && waitMs == o.waitMs; }
 };
-
-namespace hd {
 
 // Milliseconds a recorded tick count is played as.
 constexpr qint64 PlaybackMsPerTick = 17;

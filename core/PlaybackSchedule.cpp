@@ -2,6 +2,8 @@
 
 #include <limits>
 
+namespace hd {
+
 void PlaybackSchedule::start(qint64 nowUs)
 {
     mPlannedUs = nowUs;
@@ -19,3 +21,5 @@ qint64 PlaybackSchedule::delayMsFrom(qint64 nowUs) const
     const qint64 leftUs = mPlannedUs - nowUs;
     return qBound(qint64(0), leftUs / 1000, qint64(std::numeric_limits<int>::max()));
 }
+
+} // namespace hd

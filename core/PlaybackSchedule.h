@@ -2,6 +2,8 @@
 
 #include <QtGlobal>
 
+namespace hd {
+
 // When the steps of a playback go out. Each step is planned its predecessor's wait
 // after the predecessor's planned time, the first at the PLAY press, and the timer
 // is armed for the time left until then: timer latency and the time spent sending
@@ -36,3 +38,5 @@ private:
     qint64 mCatchUpUs;
     qint64 mPlannedUs = 0;
 };
+
+} // namespace hd

@@ -5,6 +5,8 @@
 
 #include <QStringView>
 
+namespace hd {
+
 namespace {
 
 const QString Quote = QStringLiteral("\"");
@@ -37,7 +39,7 @@ constexpr Codes MotionCodes[] = {
 
 bool is(const QString &word, const char *caseWord)
 {
-    return hd::SameText(word, QLatin1String(caseWord));
+    return SameText(word, QLatin1String(caseWord));
 }
 
 // The string literal of a printed command: the argument, if any, inside it.
@@ -57,11 +59,11 @@ ProgramTextGenerator::ProgramTextGenerator(TargetTexts &texts, const Clock &cloc
 
 void ProgramTextGenerator::CreateIJList(const QString &word, const QString &argument)
 {
-    const QString &eol = hd::EndOfLine;
+    const QString &eol = EndOfLine;
 
     QString wait;
     if (mIsRec) {
-        wait = QStringLiteral(":WAIT") + hd::Str(mClock->ticks() - mRecTick) + eol;
+        wait = QStringLiteral(":WAIT") + Str(mClock->ticks() - mRecTick) + eol;
         mRecTick = mClock->ticks();
     }
 
@@ -177,7 +179,7 @@ void ProgramTextGenerator::CreateIJList(const QString &word, const QString &argu
 
 QString ProgramTextGenerator::numberLines(const QString &text)
 {
-    const QString &eol = hd::EndOfLine;
+    const QString &eol = EndOfLine;
     QString numbered;
     numbered.reserve(text.size() + text.size() / 4 + 16);
     qsizetype start = 0;
@@ -192,7 +194,7 @@ QString ProgramTextGenerator::numberLines(const QString &text)
             ++digits;
         if (digits > 0 && digits < line.size() && line[digits] == u' ')
             line = line.mid(digits + 1);
-        numbered += hd::Str(number);
+        numbered += Str(number);
         numbered += QLatin1Char(' ');
         numbered += line;
         numbered += eol;
@@ -200,3 +202,5 @@ QString ProgramTextGenerator::numberLines(const QString &text)
     }
     return numbered;
 }
+
+} // namespace hd

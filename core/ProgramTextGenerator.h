@@ -2,6 +2,8 @@
 
 #include "TargetTexts.h"
 
+namespace hd {
+
 class Clock;
 
 // Turns every recorded command into up to six program-text lines: waits between
@@ -32,3 +34,5 @@ private:
     bool mIsRec = false;
     qint64 mRecTick = 0;
 };
+
+} // namespace hd

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QtGlobal>
 
+namespace hd {
+
 struct StickValues
 {
     int x = 0; // right positive
@@ -10,8 +12,6 @@ struct StickValues
     bool operator==(const StickValues &o) const { return x == o.x && y == o.y; }
     bool operator!=(const StickValues &o) const { return !(*this == o); }
 };
-
-namespace hd {
 
 // One axis: offset from the stick centre (x - 50, or 50 - y), integer-divided by
 // 10 toward zero, times 20, clamped to -100..100: eleven levels.

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace hd {
+
 // The six program texts, in tab order. The same index names a text area of the
 // record and play window and a section of a flight-plan file.
 enum TargetKind : int {
@@ -26,3 +28,5 @@ public:
     virtual void setText(int kind, const QString &text) = 0;
     virtual void append(int kind, const QString &piece) = 0;
 };
+
+} // namespace hd

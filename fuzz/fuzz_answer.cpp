@@ -9,8 +9,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     const qint64 staId = data[0] % 12;
     const QByteArray datagram(reinterpret_cast<const char *>(data + 1), int(size - 1));
-    const Answer answer = hd::dispatchAnswer(datagram, staId);
-    if (answer.kind == Answer::Value && staId != 5 && staId != 7 && answer.text.size() > datagram.size())
+    const hd::Answer answer = hd::dispatchAnswer(datagram, staId);
+    if (answer.kind == hd::Answer::Value && staId != 5 && staId != 7 && answer.text.size() > datagram.size())
         std::abort(); // a value is never longer than what arrived (decoding aside)
     return 0;
 }

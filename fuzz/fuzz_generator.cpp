@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     StringTargets texts;
     ManualClock clock;
-    ProgramTextGenerator generator(texts, clock);
+    hd::ProgramTextGenerator generator(texts, clock);
 
     const QString input = hd::DefineEncoding(QByteArray(reinterpret_cast<const char *>(data), int(size)));
     const QStringList commands = input.split(QLatin1Char('\n'));
@@ -23,10 +23,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const int space = command.indexOf(QLatin1Char(' '));
         const QString word = space < 0 ? command : command.left(space);
         const QString argument = space < 0 ? QString() : command.mid(space + 1);
-        const qsizetype before = texts.text(PlainList).size();
+        const qsizetype before = texts.text(hd::PlainList).size();
         const bool takeoff = hd::SameText(word, QStringLiteral("takeoff"));
         generator.CreateIJList(word, argument);
-        if (!takeoff && texts.text(PlainList).size() < before)
+        if (!takeoff && texts.text(hd::PlainList).size() < before)
             std::abort();
     }
     return 0;

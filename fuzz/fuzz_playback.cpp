@@ -7,7 +7,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QString text = hd::DefineEncoding(QByteArray(reinterpret_cast<const char *>(data), int(size)));
-    for (const PlayStep &step : hd::parsePlaybackList(text)) {
+    for (const hd::PlayStep &step : hd::parsePlaybackList(text)) {
         if (step.waitMs < 0 || step.command.contains(QLatin1Char('\n')))
             std::abort();
     }

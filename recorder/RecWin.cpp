@@ -52,7 +52,7 @@ RecWin::RecWin()
     QPalette areaColours;
     areaColours.setColor(QPalette::Base, Qt::white);
     areaColours.setColor(QPalette::Text, Qt::black);
-    for (int i = 0; i < TargetKindCount; ++i) {
+    for (int i = 0; i < hd::TargetKindCount; ++i) {
         MjEF(i)->setPalette(areaColours);
         MjLv(i)->setStyleSheet(QStringLiteral("color: black; background: transparent;"));
     }
@@ -63,9 +63,9 @@ RecWin::RecWin()
     mPageStack->installEventFilter(this);
     placePageControls();
 
-    mTargets = std::make_unique<TextAreaTargets>(std::array<QPlainTextEdit *, TargetKindCount>{
+    mTargets = std::make_unique<TextAreaTargets>(std::array<QPlainTextEdit *, hd::TargetKindCount>{
         ui->MjEF_0, ui->MjEF_1, ui->MjEF_2, ui->MjEF_3, ui->MjEF_4, ui->MjEF_5});
-    mGenerator = std::make_unique<ProgramTextGenerator>(*mTargets, SystemClock::instance());
+    mGenerator = std::make_unique<hd::ProgramTextGenerator>(*mTargets, hd::SystemClock::instance());
 
     mPlayTimer = new QTimer(this);
     mPlayTimer->setObjectName(QStringLiteral("PlayTimer"));
@@ -74,7 +74,7 @@ RecWin::RecWin()
     mPlayTimer->setInterval(1000);
 
     // Handlers only now that every design value is in place: building runs none.
-    for (int i = 0; i < TargetKindCount; ++i)
+    for (int i = 0; i < hd::TargetKindCount; ++i)
         connect(MjEF(i), &QPlainTextEdit::textChanged, this, [this, i] { MjEF_TextChange(i); });
     connect(ui->PlayBB, &QPushButton::clicked, this, &RecWin::PlayBB_Action);
     connect(ui->StopBB, &QPushButton::clicked, this, &RecWin::StopBB_Action);
@@ -100,7 +100,7 @@ QPlainTextEdit *RecWin::MjEF(int i) const
     static constexpr QPlainTextEdit *Ui::RecWin::*areas[] = {
         &Ui::RecWin::MjEF_0, &Ui::RecWin::MjEF_1, &Ui::RecWin::MjEF_2,
         &Ui::RecWin::MjEF_3, &Ui::RecWin::MjEF_4, &Ui::RecWin::MjEF_5};
-    return (i >= 0 && i < TargetKindCount) ? (*ui).*areas[i] : nullptr;
+    return (i >= 0 && i < hd::TargetKindCount) ? (*ui).*areas[i] : nullptr;
 }
 
 QLabel *RecWin::MjLv(int i) const
@@ -108,7 +108,7 @@ QLabel *RecWin::MjLv(int i) const
     static constexpr QLabel *Ui::RecWin::*labels[] = {
         &Ui::RecWin::MjLv_0, &Ui::RecWin::MjLv_1, &Ui::RecWin::MjLv_2,
         &Ui::RecWin::MjLv_3, &Ui::RecWin::MjLv_4, &Ui::RecWin::MjLv_5};
-    return (i >= 0 && i < TargetKindCount) ? (*ui).*labels[i] : nullptr;
+    return (i >= 0 && i < hd::TargetKindCount) ? (*ui).*labels[i] : nullptr;
 }
 
 QTabWidget *RecWin::MJType() const
@@ -146,7 +146,7 @@ void RecWin::setTargetText(int i, const QString &text)
     mTargets->setText(i, text);
 }
 
-void RecWin::setClock(const Clock &clock)
+void RecWin::setClock(const hd::Clock &clock)
 {
     mGenerator->setClock(clock);
 }
@@ -163,7 +163,7 @@ qint64 RecWin::recTick() const
 
 void RecWin::placePageControls()
 {
-    for (int i = 0; i < TargetKindCount; ++i) {
+    for (int i = 0; i < hd::TargetKindCount; ++i) {
         const QPoint pageOrigin = MjEF(i)->parentWidget()->mapTo(centralWidget(), QPoint(0, 0));
         MjEF(i)->setGeometry(TextAreaPlace.translated(-pageOrigin));
         MjLv(i)->setGeometry(LabelPlace.translated(-pageOrigin));
@@ -262,8 +262,8 @@ void RecWin::PlayBB_Action()
     setPlaying(true);
     mPlayCmd.clear();
     mPlayWait.clear();
-    const QList<PlayStep> steps = hd::parsePlaybackList(mTargets->text(PlainList));
-    for (const PlayStep &step : steps) {
+    const QList<hd::PlayStep> steps = hd::parsePlaybackList(mTargets->text(hd::PlainList));
+    for (const hd::PlayStep &step : steps) {
         mPlayCmd.append(step.command);
         mPlayWait.append(step.waitMs);
     }
@@ -328,7 +328,7 @@ bool RecWin::FileRecSave_Action(int)
         return false;
 
     QStringList texts;
-    for (int i = 0; i < TargetKindCount; ++i)
+    for (int i = 0; i < hd::TargetKindCount; ++i)
         texts.append(mTargets->text(i));
     // The file format stays as it is, so such a plan is still saved unchanged; the
     // user is only told that it will not come back as saved.

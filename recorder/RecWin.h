@@ -9,8 +9,6 @@
 #include <QStringList>
 #include <memory>
 
-class Clock;
-class ProgramTextGenerator;
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
@@ -20,6 +18,11 @@ class TextAreaTargets;
 
 namespace Ui {
 class RecWin;
+}
+
+namespace hd {
+class Clock;
+class ProgramTextGenerator;
 }
 
 // The record and play window: six program texts, playback, File > Save...
@@ -58,7 +61,7 @@ public:
     bool FileRecSave_Action(int index);
 
     // Waits are measured on this clock from now on (the default is the system's).
-    void setClock(const Clock &clock);
+    void setClock(const hd::Clock &clock);
 
     bool isRecording() const;   // mIsRec
     qint64 recTick() const;     // mRecTick
@@ -92,7 +95,7 @@ private:
 
     std::unique_ptr<Ui::RecWin> ui;
     std::unique_ptr<TextAreaTargets> mTargets;
-    std::unique_ptr<ProgramTextGenerator> mGenerator;
+    std::unique_ptr<hd::ProgramTextGenerator> mGenerator;
     QTimer *mPlayTimer = nullptr;
     QWidget *mPageStack = nullptr;
     QPointer<QWidget> mPlaceBeside; // the controller, while the placement waits for it
@@ -103,5 +106,5 @@ private:
     QList<qint64> mPlayWait;
     QElapsedTimer mPlayClock;
     quint64 mPlayArming = 0;
-    PlaybackSchedule mSchedule;
+    hd::PlaybackSchedule mSchedule;
 };

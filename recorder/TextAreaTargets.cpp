@@ -21,7 +21,7 @@ QString normalised(const QString &text)
 
 } // namespace
 
-TextAreaTargets::TextAreaTargets(const std::array<QPlainTextEdit *, TargetKindCount> &areas)
+TextAreaTargets::TextAreaTargets(const std::array<QPlainTextEdit *, hd::TargetKindCount> &areas)
     : mAreas(areas)
 {
 }

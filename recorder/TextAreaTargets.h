@@ -8,10 +8,10 @@ class QPlainTextEdit;
 
 // The six target texts as the record and play window's text areas. Areas hold "\n"
 // line ends; every change raises the area's textChanged as a user edit does.
-class TextAreaTargets final : public TargetTexts
+class TextAreaTargets final : public hd::TargetTexts
 {
 public:
-    explicit TextAreaTargets(const std::array<QPlainTextEdit *, TargetKindCount> &areas);
+    explicit TextAreaTargets(const std::array<QPlainTextEdit *, hd::TargetKindCount> &areas);
 
     bool isEmpty(int kind) const override;
     // Exactly the characters the area holds (no-break spaces stay what they are).
@@ -21,5 +21,5 @@ public:
     void append(int kind, const QString &piece) override;
 
 private:
-    std::array<QPlainTextEdit *, TargetKindCount> mAreas;
+    std::array<QPlainTextEdit *, hd::TargetKindCount> mAreas;
 };

@@ -3,7 +3,7 @@
 #include "Clock.h"
 
 // A clock that moves only when the test says so.
-class ManualClock final : public Clock
+class ManualClock final : public hd::Clock
 {
 public:
     qint64 ticks() const override { return mTicks; }

@@ -6,7 +6,7 @@
 
 // The six target texts as plain strings. Counts the whole-text accesses, which a
 // text area pays for with a copy of its document.
-class StringTargets final : public TargetTexts
+class StringTargets final : public hd::TargetTexts
 {
 public:
     bool isEmpty(int kind) const override { return texts[kind].isEmpty(); }
@@ -22,7 +22,7 @@ public:
     }
     void append(int kind, const QString &piece) override { texts[kind] += piece; }
 
-    std::array<QString, TargetKindCount> texts;
+    std::array<QString, hd::TargetKindCount> texts;
     mutable int wholeTextReads = 0;
     int wholeTextWrites = 0;
 };

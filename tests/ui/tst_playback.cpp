@@ -185,9 +185,9 @@ private slots:
         QVERIFY(rec()->PlayTimer()->isActive());
 
         // The recorder has rewritten the list meanwhile: that state is what plays.
-        const QList<PlayStep> steps = hd::parsePlaybackList(rec()->targetText(0));
+        const QList<hd::PlayStep> steps = hd::parsePlaybackList(rec()->targetText(0));
         QStringList expected{"a"};
-        for (const PlayStep &step : steps)
+        for (const hd::PlayStep &step : steps)
             expected << step.command;
         QTest::mouseClick(rec()->PlayBB(), Qt::LeftButton);
         QVERIFY(rec()->isPlaying());

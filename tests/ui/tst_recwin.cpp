@@ -20,8 +20,8 @@ using Change = QPair<int, QString>;
 // The append path the generator takes, over the window's own areas.
 static void appendTo(int kind, const QString &piece)
 {
-    std::array<QPlainTextEdit *, TargetKindCount> areas;
-    for (int i = 0; i < TargetKindCount; ++i)
+    std::array<QPlainTextEdit *, hd::TargetKindCount> areas;
+    for (int i = 0; i < hd::TargetKindCount; ++i)
         areas[i] = RecWin::instance()->MjEF(i);
     TextAreaTargets(areas).append(kind, piece);
 }
@@ -34,7 +34,7 @@ class tst_RecWin : public QObject
 
     static void clearAreas()
     {
-        for (int i = 0; i < TargetKindCount; ++i)
+        for (int i = 0; i < hd::TargetKindCount; ++i)
             rec()->setTargetText(i, QString());
     }
 
@@ -268,7 +268,7 @@ private slots:
 
         StringTargets expected;
         ManualClock expectedClock;
-        ProgramTextGenerator reference(expected, expectedClock);
+        hd::ProgramTextGenerator reference(expected, expectedClock);
 
         int lastChanged = -1;
         QList<QMetaObject::Connection> watches;
@@ -312,7 +312,7 @@ private slots:
         }
         for (const auto &watch : watches)
             disconnect(watch);
-        rec()->setClock(SystemClock::instance());
+        rec()->setClock(hd::SystemClock::instance());
         clearAreas();
     }
 
@@ -336,7 +336,7 @@ private slots:
             qInfo("%d commands recorded into the six areas in %lld ms", commands, timer.elapsed());
         }
         qInfo("per 1000 commands: %lld ms at 1000, %lld ms at 10000", perThousand[0], perThousand[1]);
-        rec()->setClock(SystemClock::instance());
+        rec()->setClock(hd::SystemClock::instance());
         clearAreas();
     }
 

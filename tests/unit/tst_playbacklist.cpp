@@ -2,12 +2,12 @@
 
 #include <QTest>
 
-using Steps = QList<PlayStep>;
+using Steps = QList<hd::PlayStep>;
 Q_DECLARE_METATYPE(Steps)
 
 namespace QTest {
 template<>
-char *toString(const PlayStep &step)
+char *toString(const hd::PlayStep &step)
 {
     return qstrdup(QStringLiteral("(\"%1\", %2 ms)").arg(step.command).arg(step.waitMs).toUtf8().constData());
 }

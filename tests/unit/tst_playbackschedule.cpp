@@ -59,7 +59,7 @@ private slots:
         QFETCH(QList<Step>, steps);
         QFETCH(QList<qint64>, delays);
 
-        PlaybackSchedule schedule;
+        hd::PlaybackSchedule schedule;
         schedule.start(startUs);
         QCOMPARE(schedule.plannedUs(), startUs);
         QList<qint64> got;
@@ -72,7 +72,7 @@ private slots:
 
     void restartPlansAfresh()
     {
-        PlaybackSchedule schedule;
+        hd::PlaybackSchedule schedule;
         schedule.start(0);
         schedule.stepSent(0, 1000);
         schedule.start(ms(300));

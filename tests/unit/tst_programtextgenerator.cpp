@@ -342,7 +342,7 @@ void TestProgramTextGenerator::recordsFlights()
 
     StringTargets texts;
     ManualClock clock;
-    ProgramTextGenerator generator(texts, clock);
+    hd::ProgramTextGenerator generator(texts, clock);
     for (const Step &step : script) {
         if (step.emptied >= 0) {
             texts.texts[step.emptied].clear();
@@ -352,7 +352,7 @@ void TestProgramTextGenerator::recordsFlights()
         generator.CreateIJList(step.word, step.argument);
     }
 
-    for (int kind = 0; kind < TargetKindCount; ++kind) {
+    for (int kind = 0; kind < hd::TargetKindCount; ++kind) {
         const QString &actual = texts.texts[kind];
         QVERIFY2(actual == expected.at(kind), qPrintable(firstDifference(kind, actual, expected.at(kind))));
     }
@@ -382,7 +382,7 @@ void TestProgramTextGenerator::numbering()
 {
     QFETCH(QString, text);
     QFETCH(QString, numbered);
-    QCOMPARE(ProgramTextGenerator::numberLines(text), numbered);
+    QCOMPARE(hd::ProgramTextGenerator::numberLines(text), numbered);
 }
 
 void TestProgramTextGenerator::commandsAppendWithoutWholeTextAccess_data()
@@ -407,7 +407,7 @@ void TestProgramTextGenerator::commandsAppendWithoutWholeTextAccess()
 
     StringTargets texts;
     ManualClock clock;
-    ProgramTextGenerator generator(texts, clock);
+    hd::ProgramTextGenerator generator(texts, clock);
     generator.CreateIJList("takeoff", "");
     texts.wholeTextReads = 0;
     texts.wholeTextWrites = 0;
