@@ -89,15 +89,14 @@ bool App::RecOpen_Action(int)
     if (path.isEmpty())
         return false;
 
-    QString error;
-    const std::optional<QStringList> sections = hd::readFlightPlanFile(path, &error);
-    if (!sections) {
+    const hd::FileResult<QStringList> read = hd::readFlightPlanFile(path);
+    if (!read.ok) {
         FileDialogs::showFileError(parent, tr("The flight plan \"%1\" could not be read.\n%2")
-                                               .arg(QDir::toNativeSeparators(path), error));
+                                               .arg(QDir::toNativeSeparators(path), read.error));
         return false;
     }
     RecWin *recorder = RecWin::instance();
-    for (int i = 0; i < sections->size(); ++i)
-        recorder->setTargetText(i, sections->at(i));
+    for (int i = 0; i < read.value.size(); ++i)
+        recorder->setTargetText(i, read.value.at(i));
     return true;
 }

@@ -57,7 +57,7 @@ QList<int> textsNotReadBack(const QStringList &texts)
     return lost;
 }
 
-FileResult writeFlightPlanFile(const QString &path, const QStringList &texts)
+FileResult<> writeFlightPlanFile(const QString &path, const QStringList &texts)
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
@@ -73,25 +73,19 @@ FileResult writeFlightPlanFile(const QString &path, const QStringList &texts)
     return {true, QString()};
 }
 
-std::optional<QStringList> readFlightPlanFile(const QString &path, QString *error)
+FileResult<QStringList> readFlightPlanFile(const QString &path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error = file.errorString();
-        return std::nullopt;
-    }
+    if (!file.open(QIODevice::ReadOnly))
+        return {false, file.errorString()};
     QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        if (error)
-            *error = file.errorString();
-        return std::nullopt;
-    }
+    if (file.error() != QFileDevice::NoError)
+        return {false, file.errorString()};
     // Editors that write a byte-order mark would otherwise put it in front of the
     // first command.
     if (bytes.startsWith("\xEF\xBB\xBF"))
         bytes.remove(0, 3);
-    return parseFlightPlan(DefineEncoding(bytes));
+    return {true, QString(), parseFlightPlan(DefineEncoding(bytes))};
 }
 
 } // namespace hd

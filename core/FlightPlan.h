@@ -3,7 +3,6 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
-#include <optional>
 
 namespace hd {
 
@@ -25,14 +24,26 @@ QStringList parseFlightPlan(const QString &fileText);
 // own or the writer's) is named, not the later ones the split moves along.
 QList<int> textsNotReadBack(const QStringList &texts);
 
-// File access: UTF-8, no BOM. On failure the result says why and nothing else
-// changes (the write replaces the file atomically).
+// What a file access gives: when ok, the value read (if any); otherwise error says
+// why, in the system's words.
+template<typename T = void>
 struct FileResult
 {
     bool ok = false;
     QString error;
+    T value{};
 };
-FileResult writeFlightPlanFile(const QString &path, const QStringList &texts);
-std::optional<QStringList> readFlightPlanFile(const QString &path, QString *error = nullptr);
+
+template<>
+struct FileResult<void>
+{
+    bool ok = false;
+    QString error;
+};
+
+// File access: UTF-8, no BOM. On failure the result says why and nothing else
+// changes (the write replaces the file atomically).
+FileResult<> writeFlightPlanFile(const QString &path, const QStringList &texts);
+FileResult<QStringList> readFlightPlanFile(const QString &path);
 
 } // namespace hd

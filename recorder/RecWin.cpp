@@ -343,7 +343,7 @@ bool RecWin::FileRecSave_Action(int)
             this, holds.arg(tabs.join(QStringLiteral(", ")), hd::FlightPlanMarker) + QLatin1Char(' ')
                       + tr("In the file this line separates the texts, so the plan will not open again as saved."));
     }
-    const hd::FileResult result = hd::writeFlightPlanFile(path, texts);
+    const hd::FileResult<> result = hd::writeFlightPlanFile(path, texts);
     if (!result.ok) {
         FileDialogs::showFileError(this, tr("The flight plan could not be saved to \"%1\".\n%2")
                                              .arg(QDir::toNativeSeparators(path), result.error));

@@ -100,10 +100,9 @@ void TestFlightPlan::roundTrips()
     QTemporaryDir dir;
     const QString path = dir.filePath("plan.txt");
     QVERIFY(hd::writeFlightPlanFile(path, texts).ok);
-    QString error;
-    const auto read = hd::readFlightPlanFile(path, &error);
-    QVERIFY2(read.has_value(), qPrintable(error));
-    QCOMPARE(*read, texts);
+    const auto read = hd::readFlightPlanFile(path);
+    QVERIFY2(read.ok, qPrintable(read.error));
+    QCOMPARE(read.value, texts);
 }
 
 void TestFlightPlan::namesTextsNotReadBack_data()
@@ -190,8 +189,8 @@ void TestFlightPlan::readsFileBytes()
     const QString path = dir.filePath("plan.txt");
     QVERIFY(writeBytes(path, bytes));
     const auto read = hd::readFlightPlanFile(path);
-    QVERIFY(read.has_value());
-    QCOMPARE(*read, texts);
+    QVERIFY(read.ok);
+    QCOMPARE(read.value, texts);
 }
 
 void TestFlightPlan::failedWriteKeepsWhatWasThere_data()
@@ -214,7 +213,7 @@ void TestFlightPlan::failedWriteKeepsWhatWasThere()
     QVERIFY(writeBytes(kept, "old plan"));
     const QStringList before = QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
 
-    const hd::FileResult result = hd::writeFlightPlanFile(dir.filePath(target), QStringList{"a", "b"});
+    const hd::FileResult<> result = hd::writeFlightPlanFile(dir.filePath(target), QStringList{"a", "b"});
     QVERIFY(!result.ok);
     QVERIFY(!result.error.isEmpty());
     QCOMPARE(fileBytes(kept), QByteArray("old plan"));
@@ -233,9 +232,9 @@ void TestFlightPlan::unreadableFileIsAnError()
 {
     QFETCH(QString, name);
     QTemporaryDir dir;
-    QString error;
-    QVERIFY(!hd::readFlightPlanFile(dir.filePath(name), &error).has_value());
-    QVERIFY(!error.isEmpty());
+    const auto read = hd::readFlightPlanFile(dir.filePath(name));
+    QVERIFY(!read.ok);
+    QVERIFY(!read.error.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestFlightPlan)
