@@ -10,7 +10,7 @@
 #include <QWindow>
 
 // The window, the command link, the message log and the close sequence.
-class TestCntWin : public QObject
+class tst_CntWin : public QObject
 {
     Q_OBJECT
 
@@ -356,5 +356,5 @@ private slots:
     }
 };
 
-HD_TEST_MAIN(TestCntWin)
+HD_TEST_MAIN(tst_CntWin)
 #include "tst_cntwin.moc"

@@ -10,7 +10,7 @@
 
 // Command and query buttons, the command line, the sliders and combo boxes, the
 // mission-pad switch, the state stream and the video row.
-class TestCntWinControls : public QObject
+class tst_CntWinControls : public QObject
 {
     Q_OBJECT
 
@@ -543,5 +543,5 @@ private slots:
     }
 };
 
-HD_TEST_MAIN(TestCntWinControls)
+HD_TEST_MAIN(tst_CntWinControls)
 #include "tst_cntwin_controls.moc"

@@ -5,7 +5,7 @@
 #include <QImage>
 
 // The two on-screen sticks: what a press, a drag and a release send.
-class TestSticks : public QObject
+class tst_Sticks : public QObject
 {
     Q_OBJECT
 
@@ -169,5 +169,5 @@ private slots:
     }
 };
 
-HD_TEST_MAIN(TestSticks)
+HD_TEST_MAIN(tst_Sticks)
 #include "tst_sticks.moc"

@@ -4,7 +4,7 @@
 
 using namespace hd;
 
-class TstAnswerDispatch : public QObject
+class tst_AnswerDispatch : public QObject
 {
     Q_OBJECT
 
@@ -13,7 +13,7 @@ private slots:
     void dispatch();
 };
 
-void TstAnswerDispatch::dispatch_data()
+void tst_AnswerDispatch::dispatch_data()
 {
     QTest::addColumn<QByteArray>("datagram");
     QTest::addColumn<qint64>("staId");
@@ -59,7 +59,7 @@ void TstAnswerDispatch::dispatch_data()
     QTest::newRow("unknown without colon is a value") << QByteArray("unknown") << qint64(11) << false << "unknown";
 }
 
-void TstAnswerDispatch::dispatch()
+void tst_AnswerDispatch::dispatch()
 {
     QFETCH(QByteArray, datagram);
     QFETCH(qint64, staId);
@@ -70,5 +70,5 @@ void TstAnswerDispatch::dispatch()
     QCOMPARE(answer.text, text);
 }
 
-QTEST_APPLESS_MAIN(TstAnswerDispatch)
+QTEST_APPLESS_MAIN(tst_AnswerDispatch)
 #include "tst_answerdispatch.moc"

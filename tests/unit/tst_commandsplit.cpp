@@ -4,7 +4,7 @@
 
 using namespace hd;
 
-class TstCommandSplit : public QObject
+class tst_CommandSplit : public QObject
 {
     Q_OBJECT
 
@@ -15,7 +15,7 @@ private slots:
     void firstAndSecondWord();
 };
 
-void TstCommandSplit::firstWordAndRest_data()
+void tst_CommandSplit::firstWordAndRest_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("word");
@@ -37,7 +37,7 @@ void TstCommandSplit::firstWordAndRest_data()
     QTest::newRow("stick command") << "rc -20 0 100 0" << "rc" << "-20 0 100 0";
 }
 
-void TstCommandSplit::firstWordAndRest()
+void tst_CommandSplit::firstWordAndRest()
 {
     QFETCH(QString, text);
     QFETCH(QString, word);
@@ -45,7 +45,7 @@ void TstCommandSplit::firstWordAndRest()
     QCOMPARE(splitFirstWordAndRest(text), (CommandWords{word, rest}));
 }
 
-void TstCommandSplit::firstAndSecondWord_data()
+void tst_CommandSplit::firstAndSecondWord_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("word");
@@ -59,7 +59,7 @@ void TstCommandSplit::firstAndSecondWord_data()
     QTest::newRow("empty") << "" << "" << "";
 }
 
-void TstCommandSplit::firstAndSecondWord()
+void tst_CommandSplit::firstAndSecondWord()
 {
     QFETCH(QString, text);
     QFETCH(QString, word);
@@ -67,5 +67,5 @@ void TstCommandSplit::firstAndSecondWord()
     QCOMPARE(splitFirstAndSecondWord(text), (CommandWords{word, second}));
 }
 
-QTEST_APPLESS_MAIN(TstCommandSplit)
+QTEST_APPLESS_MAIN(tst_CommandSplit)
 #include "tst_commandsplit.moc"

@@ -9,7 +9,7 @@
 
 using namespace hd;
 
-class TstControlInputs : public QObject
+class tst_ControlInputs : public QObject
 {
     Q_OBJECT
 
@@ -30,7 +30,7 @@ private slots:
     void lookUpPlayer();
 };
 
-void TstControlInputs::portFromText_data()
+void tst_ControlInputs::portFromText_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<qint64>("port");
@@ -42,14 +42,14 @@ void TstControlInputs::portFromText_data()
     QTest::newRow("negative kept") << "-1" << qint64(-1);
 }
 
-void TstControlInputs::portFromText()
+void tst_ControlInputs::portFromText()
 {
     QFETCH(QString, text);
     QFETCH(qint64, port);
     QCOMPARE(hd::portFromText(text), port);
 }
 
-void TstControlInputs::destination_data()
+void tst_ControlInputs::destination_data()
 {
     QTest::addColumn<QString>("address");
     QTest::addColumn<qint64>("port");
@@ -95,7 +95,7 @@ void TstControlInputs::destination_data()
     QTest::newRow("address with port") << "127.0.0.2:8889" << qint64(1) << false;
 }
 
-void TstControlInputs::destination()
+void tst_ControlInputs::destination()
 {
     QFETCH(QString, address);
     QFETCH(qint64, port);
@@ -103,7 +103,7 @@ void TstControlInputs::destination()
     QCOMPARE(isValidDestination(address, port), valid);
 }
 
-void TstControlInputs::rewriteCaption_data()
+void tst_ControlInputs::rewriteCaption_data()
 {
     QTest::addColumn<QString>("caption");
     QTest::addColumn<QString>("value");
@@ -116,7 +116,7 @@ void TstControlInputs::rewriteCaption_data()
     QTest::newRow("empty value") << "down 20" << "" << "down ";
 }
 
-void TstControlInputs::rewriteCaption()
+void tst_ControlInputs::rewriteCaption()
 {
     QFETCH(QString, caption);
     QFETCH(QString, value);
@@ -124,7 +124,7 @@ void TstControlInputs::rewriteCaption()
     QCOMPARE(hd::rewriteCaption(caption, value), expected);
 }
 
-void TstControlInputs::comboNumber_data()
+void tst_ControlInputs::comboNumber_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<qint64>("number");
@@ -137,14 +137,14 @@ void TstControlInputs::comboNumber_data()
     QTest::newRow("number then text") << "120cm" << qint64(120);
 }
 
-void TstControlInputs::comboNumber()
+void tst_ControlInputs::comboNumber()
 {
     QFETCH(QString, text);
     QFETCH(qint64, number);
     QCOMPARE(hd::comboNumber(text), number);
 }
 
-void TstControlInputs::boxTextFor_data()
+void tst_ControlInputs::boxTextFor_data()
 {
     QTest::addColumn<QString>("boxText");
     QTest::addColumn<int>("sliderValue");
@@ -161,7 +161,7 @@ void TstControlInputs::boxTextFor_data()
     QTest::newRow("emptied once editing ended") << "" << 20 << false << "20";
 }
 
-void TstControlInputs::boxTextFor()
+void tst_ControlInputs::boxTextFor()
 {
     QFETCH(QString, boxText);
     QFETCH(int, sliderValue);
@@ -170,7 +170,7 @@ void TstControlInputs::boxTextFor()
     QCOMPARE(hd::boxTextFor(boxText, sliderValue, typing).value_or(QStringLiteral("=")), expected);
 }
 
-void TstControlInputs::playerArgumentsKeepFrameRateWhole_data()
+void tst_ControlInputs::playerArgumentsKeepFrameRateWhole_data()
 {
     QTest::addColumn<QString>("frameRate");
 
@@ -180,14 +180,14 @@ void TstControlInputs::playerArgumentsKeepFrameRateWhole_data()
     QTest::newRow("hostile") << "90; rm -rf ~";
 }
 
-void TstControlInputs::playerArgumentsKeepFrameRateWhole()
+void tst_ControlInputs::playerArgumentsKeepFrameRateWhole()
 {
     QFETCH(QString, frameRate);
     const QStringList expected{"-probesize", "32", "-i", "udp://0.0.0.0:11111", "-framerate", frameRate};
     QCOMPARE(playerArguments(frameRate), expected);
 }
 
-void TstControlInputs::lookUpPlayer_data()
+void tst_ControlInputs::lookUpPlayer_data()
 {
     QTest::addColumn<QStringList>("made");       // files; "/" at the end: a folder, "*": executable
     QTest::addColumn<QStringList>("searchPath"); // folders under the same root
@@ -217,7 +217,7 @@ void TstControlInputs::lookUpPlayer_data()
     QTest::newRow("no search path") << QStringList{"usr/bin/ffplay*"} << QStringList{} << QString();
 }
 
-void TstControlInputs::lookUpPlayer()
+void tst_ControlInputs::lookUpPlayer()
 {
     QFETCH(QStringList, made);
     QFETCH(QStringList, searchPath);
@@ -247,5 +247,5 @@ void TstControlInputs::lookUpPlayer()
     QCOMPARE(hd::lookUpPlayer(root.path(), folders), expected.isEmpty() ? QString() : base.absoluteFilePath(expected));
 }
 
-QTEST_GUILESS_MAIN(TstControlInputs)
+QTEST_GUILESS_MAIN(tst_ControlInputs)
 #include "tst_controlinputs.moc"

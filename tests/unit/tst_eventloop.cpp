@@ -4,7 +4,7 @@
 #include <QTest>
 #include <QTimer>
 
-class TstEventLoop : public QObject
+class tst_EventLoop : public QObject
 {
     Q_OBJECT
 
@@ -16,7 +16,7 @@ private slots:
     void quitWithoutHandlerEndsEventLoop();
 };
 
-void TstEventLoop::doEventsHandlesEventsWithinItsWindow()
+void tst_EventLoop::doEventsHandlesEventsWithinItsWindow()
 {
     bool queued = false;
     bool timed = false;
@@ -27,7 +27,7 @@ void TstEventLoop::doEventsHandlesEventsWithinItsWindow()
     QVERIFY(timed);
 }
 
-void TstEventLoop::doEventsReturnsAfterItsTime()
+void tst_EventLoop::doEventsReturnsAfterItsTime()
 {
     // A timer far beyond the window must not keep the nested loop running.
     bool late = false;
@@ -41,14 +41,14 @@ void TstEventLoop::doEventsReturnsAfterItsTime()
     hd::DoEvents(0);
 }
 
-void TstEventLoop::quitCallsInstalledHandler_data()
+void tst_EventLoop::quitCallsInstalledHandler_data()
 {
     QTest::addColumn<int>("code");
     QTest::newRow("zero") << 0;
     QTest::newRow("non-zero") << 3;
 }
 
-void TstEventLoop::quitCallsInstalledHandler()
+void tst_EventLoop::quitCallsInstalledHandler()
 {
     QFETCH(int, code);
     QList<int> calls;
@@ -58,12 +58,12 @@ void TstEventLoop::quitCallsInstalledHandler()
     QCOMPARE(calls, QList<int>{code});
 }
 
-void TstEventLoop::quitWithoutHandlerEndsEventLoop()
+void tst_EventLoop::quitWithoutHandlerEndsEventLoop()
 {
     // Without a handler Quit must end the running application loop with its code.
     QTimer::singleShot(0, [] { hd::Quit(7); });
     QCOMPARE(QCoreApplication::exec(), 7);
 }
 
-QTEST_GUILESS_MAIN(TstEventLoop)
+QTEST_GUILESS_MAIN(tst_EventLoop)
 #include "tst_eventloop.moc"

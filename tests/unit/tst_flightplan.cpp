@@ -25,7 +25,7 @@ bool writeBytes(const QString &path, const QByteArray &bytes)
 
 } // namespace
 
-class TestFlightPlan : public QObject
+class tst_FlightPlan : public QObject
 {
     Q_OBJECT
 
@@ -46,7 +46,7 @@ private slots:
     void unreadableFileIsAnError();
 };
 
-void TestFlightPlan::composes_data()
+void tst_FlightPlan::composes_data()
 {
     QTest::addColumn<QStringList>("texts");
     QTest::addColumn<QString>("file");
@@ -60,7 +60,7 @@ void TestFlightPlan::composes_data()
             << "land\n\n" + M + "\n\n" + M + "\n\n" + M + "\n\n" + M + "\n\n" + M + "\n10 x\n";
 }
 
-void TestFlightPlan::composes()
+void tst_FlightPlan::composes()
 {
     QFETCH(QStringList, texts);
     QFETCH(QString, file);
@@ -72,7 +72,7 @@ void TestFlightPlan::composes()
     QCOMPARE(fileBytes(path), file.toUtf8());
 }
 
-void TestFlightPlan::roundTrips_data()
+void tst_FlightPlan::roundTrips_data()
 {
     QTest::addColumn<QStringList>("texts");
 
@@ -91,7 +91,7 @@ void TestFlightPlan::roundTrips_data()
     QTest::newRow("marker ending the last text") << QStringList{"a", "", "", "", "", "b\n" + M};
 }
 
-void TestFlightPlan::roundTrips()
+void tst_FlightPlan::roundTrips()
 {
     QFETCH(QStringList, texts);
     QCOMPARE(hd::parseFlightPlan(hd::composeFlightPlan(texts)), texts);
@@ -105,7 +105,7 @@ void TestFlightPlan::roundTrips()
     QCOMPARE(read.value, texts);
 }
 
-void TestFlightPlan::namesTextsNotReadBack_data()
+void tst_FlightPlan::namesTextsNotReadBack_data()
 {
     QTest::addColumn<QStringList>("texts");
     QTest::addColumn<QList<int>>("lost");
@@ -127,7 +127,7 @@ void TestFlightPlan::namesTextsNotReadBack_data()
     QTest::newRow("CR read back as a line end") << QStringList{"a\rb", "", "", "", "", ""} << QList<int>{0};
 }
 
-void TestFlightPlan::namesTextsNotReadBack()
+void tst_FlightPlan::namesTextsNotReadBack()
 {
     QFETCH(QStringList, texts);
     QFETCH(QList<int>, lost);
@@ -135,7 +135,7 @@ void TestFlightPlan::namesTextsNotReadBack()
     QCOMPARE(hd::parseFlightPlan(hd::composeFlightPlan(texts)) == texts, lost.isEmpty());
 }
 
-void TestFlightPlan::reads_data()
+void tst_FlightPlan::reads_data()
 {
     QTest::addColumn<QString>("file");
     QTest::addColumn<QStringList>("texts");
@@ -161,14 +161,14 @@ void TestFlightPlan::reads_data()
             << "a" + M + "\nb" << QStringList{"a", "b"};
 }
 
-void TestFlightPlan::reads()
+void tst_FlightPlan::reads()
 {
     QFETCH(QString, file);
     QFETCH(QStringList, texts);
     QCOMPARE(hd::parseFlightPlan(file), texts);
 }
 
-void TestFlightPlan::readsFileBytes_data()
+void tst_FlightPlan::readsFileBytes_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QStringList>("texts");
@@ -180,7 +180,7 @@ void TestFlightPlan::readsFileBytes_data()
     QTest::newRow("UTF-8 decoded") << QByteArray("\xE9\xA3\x9B") << QStringList{u"\u98DB"_qs};
 }
 
-void TestFlightPlan::readsFileBytes()
+void tst_FlightPlan::readsFileBytes()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(QStringList, texts);
@@ -193,7 +193,7 @@ void TestFlightPlan::readsFileBytes()
     QCOMPARE(read.value, texts);
 }
 
-void TestFlightPlan::failedWriteKeepsWhatWasThere_data()
+void tst_FlightPlan::failedWriteKeepsWhatWasThere_data()
 {
     QTest::addColumn<QString>("target");
 
@@ -203,7 +203,7 @@ void TestFlightPlan::failedWriteKeepsWhatWasThere_data()
 
 // Tests run as root, so permissions cannot make a write fail; a folder in the way
 // or a missing parent folder does.
-void TestFlightPlan::failedWriteKeepsWhatWasThere()
+void tst_FlightPlan::failedWriteKeepsWhatWasThere()
 {
     QFETCH(QString, target);
 
@@ -220,7 +220,7 @@ void TestFlightPlan::failedWriteKeepsWhatWasThere()
     QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), before);
 }
 
-void TestFlightPlan::unreadableFileIsAnError_data()
+void tst_FlightPlan::unreadableFileIsAnError_data()
 {
     QTest::addColumn<QString>("name");
 
@@ -228,7 +228,7 @@ void TestFlightPlan::unreadableFileIsAnError_data()
     QTest::newRow("a folder") << ".";
 }
 
-void TestFlightPlan::unreadableFileIsAnError()
+void tst_FlightPlan::unreadableFileIsAnError()
 {
     QFETCH(QString, name);
     QTemporaryDir dir;
@@ -237,5 +237,5 @@ void TestFlightPlan::unreadableFileIsAnError()
     QVERIFY(!read.error.isEmpty());
 }
 
-QTEST_GUILESS_MAIN(TestFlightPlan)
+QTEST_GUILESS_MAIN(tst_FlightPlan)
 #include "tst_flightplan.moc"

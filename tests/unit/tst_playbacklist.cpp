@@ -13,7 +13,7 @@ char *toString(const hd::PlayStep &step)
 }
 } // namespace QTest
 
-class TestPlaybackList : public QObject
+class tst_PlaybackList : public QObject
 {
     Q_OBJECT
 
@@ -22,7 +22,7 @@ private slots:
     void readsLines();
 };
 
-void TestPlaybackList::readsLines_data()
+void tst_PlaybackList::readsLines_data()
 {
     QTest::addColumn<QString>("list");
     QTest::addColumn<Steps>("steps");
@@ -47,12 +47,12 @@ void TestPlaybackList::readsLines_data()
             << Steps{{"command", 510}, {"takeoff", 3060}, {"up 20", 1615}, {"battery?", 4080}, {"land", 0}};
 }
 
-void TestPlaybackList::readsLines()
+void tst_PlaybackList::readsLines()
 {
     QFETCH(QString, list);
     QFETCH(Steps, steps);
     QCOMPARE(hd::parsePlaybackList(list), steps);
 }
 
-QTEST_APPLESS_MAIN(TestPlaybackList)
+QTEST_APPLESS_MAIN(tst_PlaybackList)
 #include "tst_playbacklist.moc"

@@ -16,7 +16,7 @@ struct Step
 constexpr qint64 ms(qint64 v) { return v * 1000; }
 Q_DECLARE_METATYPE(QList<Step>)
 
-class TestPlaybackSchedule : public QObject
+class tst_PlaybackSchedule : public QObject
 {
     Q_OBJECT
 
@@ -81,5 +81,5 @@ private slots:
     }
 };
 
-QTEST_APPLESS_MAIN(TestPlaybackSchedule)
+QTEST_APPLESS_MAIN(tst_PlaybackSchedule)
 #include "tst_playbackschedule.moc"

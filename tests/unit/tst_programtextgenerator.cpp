@@ -74,7 +74,7 @@ QString firstDifference(int kind, const QString &actual, const QString &expected
 
 Q_DECLARE_METATYPE(Script)
 
-class TestProgramTextGenerator : public QObject
+class tst_ProgramTextGenerator : public QObject
 {
     Q_OBJECT
 
@@ -87,7 +87,7 @@ private slots:
     void commandsAppendWithoutWholeTextAccess();
 };
 
-void TestProgramTextGenerator::recordsFlights_data()
+void tst_ProgramTextGenerator::recordsFlights_data()
 {
     QTest::addColumn<Script>("script");
     QTest::addColumn<QStringList>("expected");
@@ -334,7 +334,7 @@ void TestProgramTextGenerator::recordsFlights_data()
             << true;
 }
 
-void TestProgramTextGenerator::recordsFlights()
+void tst_ProgramTextGenerator::recordsFlights()
 {
     QFETCH(Script, script);
     QFETCH(QStringList, expected);
@@ -359,7 +359,7 @@ void TestProgramTextGenerator::recordsFlights()
     QCOMPARE(generator.isRecording(), recording);
 }
 
-void TestProgramTextGenerator::numbering_data()
+void tst_ProgramTextGenerator::numbering_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("numbered");
@@ -378,14 +378,14 @@ void TestProgramTextGenerator::numbering_data()
                                                      "80 x", "90 x", "100 x", "110 x"});
 }
 
-void TestProgramTextGenerator::numbering()
+void tst_ProgramTextGenerator::numbering()
 {
     QFETCH(QString, text);
     QFETCH(QString, numbered);
     QCOMPARE(hd::ProgramTextGenerator::numberLines(text), numbered);
 }
 
-void TestProgramTextGenerator::commandsAppendWithoutWholeTextAccess_data()
+void tst_ProgramTextGenerator::commandsAppendWithoutWholeTextAccess_data()
 {
     QTest::addColumn<QString>("word");
     QTest::addColumn<QString>("argument");
@@ -400,7 +400,7 @@ void TestProgramTextGenerator::commandsAppendWithoutWholeTextAccess_data()
 
 // A text area hands out its whole text only as a copy, so a flight of n commands
 // must not read or replace whole texts per command.
-void TestProgramTextGenerator::commandsAppendWithoutWholeTextAccess()
+void tst_ProgramTextGenerator::commandsAppendWithoutWholeTextAccess()
 {
     QFETCH(QString, word);
     QFETCH(QString, argument);
@@ -419,5 +419,5 @@ void TestProgramTextGenerator::commandsAppendWithoutWholeTextAccess()
     QCOMPARE(texts.wholeTextWrites, 0);
 }
 
-QTEST_APPLESS_MAIN(TestProgramTextGenerator)
+QTEST_APPLESS_MAIN(tst_ProgramTextGenerator)
 #include "tst_programtextgenerator.moc"

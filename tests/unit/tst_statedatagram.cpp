@@ -6,7 +6,7 @@ using namespace hd;
 
 using LabelTexts = QMap<int, QString>;
 
-class TstStateDatagram : public QObject
+class tst_StateDatagram : public QObject
 {
     Q_OBJECT
 
@@ -28,7 +28,7 @@ const char newerFirmware[] =
 
 } // namespace
 
-void TstStateDatagram::labels_data()
+void tst_StateDatagram::labels_data()
 {
     QTest::addColumn<QString>("datagram");
     QTest::addColumn<LabelTexts>("expected");
@@ -76,14 +76,14 @@ void TstStateDatagram::labels_data()
         << "tof:10\r\n" << LabelTexts{{8, "10\r\n"}};
 }
 
-void TstStateDatagram::labels()
+void tst_StateDatagram::labels()
 {
     QFETCH(QString, datagram);
     QFETCH(LabelTexts, expected);
     QCOMPARE(stateLabelTexts(datagram), expected);
 }
 
-void TstStateDatagram::fields_data()
+void tst_StateDatagram::fields_data()
 {
     QTest::addColumn<QString>("datagram");
     QTest::addColumn<QString>("key");
@@ -101,7 +101,7 @@ void TstStateDatagram::fields_data()
     QTest::newRow("absent") << "bat:1" << "tof" << false << "";
 }
 
-void TstStateDatagram::fields()
+void tst_StateDatagram::fields()
 {
     QFETCH(QString, datagram);
     QFETCH(QString, key);
@@ -112,5 +112,5 @@ void TstStateDatagram::fields()
     QCOMPARE(table.value(key), value);
 }
 
-QTEST_APPLESS_MAIN(TstStateDatagram)
+QTEST_APPLESS_MAIN(tst_StateDatagram)
 #include "tst_statedatagram.moc"

@@ -6,7 +6,7 @@
 
 using namespace hd;
 
-class TstStickQuantiser : public QObject
+class tst_StickQuantiser : public QObject
 {
     Q_OBJECT
 
@@ -18,7 +18,7 @@ private slots:
     void commandOrder();
 };
 
-void TstStickQuantiser::levels_data()
+void tst_StickQuantiser::levels_data()
 {
     QTest::addColumn<qint64>("pointer");
     QTest::addColumn<int>("horizontal");
@@ -38,7 +38,7 @@ void TstStickQuantiser::levels_data()
     QTest::newRow("qint64 min") << std::numeric_limits<qint64>::min() << -100 << 100;
 }
 
-void TstStickQuantiser::levels()
+void tst_StickQuantiser::levels()
 {
     QFETCH(qint64, pointer);
     QFETCH(int, horizontal);
@@ -47,7 +47,7 @@ void TstStickQuantiser::levels()
     QCOMPARE(quantiseStick(50, pointer).y, vertical);
 }
 
-void TstStickQuantiser::workedExamples_data()
+void tst_StickQuantiser::workedExamples_data()
 {
     QTest::addColumn<int>("stick");
     QTest::addColumn<qint64>("x");
@@ -64,7 +64,7 @@ void TstStickQuantiser::workedExamples_data()
     QTest::newRow("left -40,50") << 1 << qint64(-40) << qint64(50) << "rc 0 0 0 -100";
 }
 
-void TstStickQuantiser::workedExamples()
+void tst_StickQuantiser::workedExamples()
 {
     QFETCH(int, stick);
     QFETCH(qint64, x);
@@ -75,10 +75,10 @@ void TstStickQuantiser::workedExamples()
     QCOMPARE(stick == 0 ? stickCommand(moved, rest) : stickCommand(rest, moved), command);
 }
 
-void TstStickQuantiser::commandOrder()
+void tst_StickQuantiser::commandOrder()
 {
     QCOMPARE(stickCommand({1, 2}, {4, 3}), QStringLiteral("rc 1 2 3 4"));
 }
 
-QTEST_APPLESS_MAIN(TstStickQuantiser)
+QTEST_APPLESS_MAIN(tst_StickQuantiser)
 #include "tst_stickquantiser.moc"

@@ -6,7 +6,7 @@
 
 using namespace hd;
 
-class TstTextHelpers : public QObject
+class tst_TextHelpers : public QObject
 {
     Q_OBJECT
 
@@ -32,7 +32,7 @@ private slots:
     void defineEncodingReplacesInvalidBytes();
 };
 
-void TstTextHelpers::nthField_data()
+void tst_TextHelpers::nthField_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("separator");
@@ -64,7 +64,7 @@ void TstTextHelpers::nthField_data()
     QTest::newRow("cr lf field") << "agz:-1000.00;\r\n" << ";" << qsizetype(2) << "\r\n";
 }
 
-void TstTextHelpers::nthField()
+void tst_TextHelpers::nthField()
 {
     QFETCH(QString, text);
     QFETCH(QString, separator);
@@ -73,7 +73,7 @@ void TstTextHelpers::nthField()
     QCOMPARE(NthField(text, separator, n), expected);
 }
 
-void TstTextHelpers::countFields_data()
+void tst_TextHelpers::countFields_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("separator");
@@ -89,7 +89,7 @@ void TstTextHelpers::countFields_data()
     QTest::newRow("real drone tail") << "bat:83;\r\n" << ";" << qsizetype(2);
 }
 
-void TstTextHelpers::countFields()
+void tst_TextHelpers::countFields()
 {
     QFETCH(QString, text);
     QFETCH(QString, separator);
@@ -97,7 +97,7 @@ void TstTextHelpers::countFields()
     QCOMPARE(CountFields(text, separator), expected);
 }
 
-void TstTextHelpers::replaceAll_data()
+void tst_TextHelpers::replaceAll_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("find");
@@ -112,7 +112,7 @@ void TstTextHelpers::replaceAll_data()
     QTest::newRow("case kept") << "Ab ab" << "ab" << "x" << "Ab x";
 }
 
-void TstTextHelpers::replaceAll()
+void tst_TextHelpers::replaceAll()
 {
     QFETCH(QString, text);
     QFETCH(QString, find);
@@ -121,7 +121,7 @@ void TstTextHelpers::replaceAll()
     QCOMPARE(ReplaceAll(text, find, replacement), expected);
 }
 
-void TstTextHelpers::replaceLineEndings_data()
+void tst_TextHelpers::replaceLineEndings_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("lineEnd");
@@ -139,7 +139,7 @@ void TstTextHelpers::replaceLineEndings_data()
     QTest::newRow("only ends") << "\r\n\r\n" << "|" << "||";
 }
 
-void TstTextHelpers::replaceLineEndings()
+void tst_TextHelpers::replaceLineEndings()
 {
     QFETCH(QString, text);
     QFETCH(QString, lineEnd);
@@ -147,7 +147,7 @@ void TstTextHelpers::replaceLineEndings()
     QCOMPARE(ReplaceLineEndings(text, lineEnd), expected);
 }
 
-void TstTextHelpers::mid_data()
+void tst_TextHelpers::mid_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<qsizetype>("start");
@@ -162,7 +162,7 @@ void TstTextHelpers::mid_data()
     QTest::newRow("negative acts as 1") << "cw" << qsizetype(-7) << "cw";
 }
 
-void TstTextHelpers::mid()
+void tst_TextHelpers::mid()
 {
     QFETCH(QString, text);
     QFETCH(qsizetype, start);
@@ -170,7 +170,7 @@ void TstTextHelpers::mid()
     QCOMPARE(Mid(text, start), expected);
 }
 
-void TstTextHelpers::str_data()
+void tst_TextHelpers::str_data()
 {
     QTest::addColumn<qint64>("value");
     QTest::addColumn<QString>("expected");
@@ -181,14 +181,14 @@ void TstTextHelpers::str_data()
     QTest::newRow("min") << std::numeric_limits<qint64>::min() << "-9223372036854775808";
 }
 
-void TstTextHelpers::str()
+void tst_TextHelpers::str()
 {
     QFETCH(qint64, value);
     QFETCH(QString, expected);
     QCOMPARE(Str(value), expected);
 }
 
-void TstTextHelpers::val_data()
+void tst_TextHelpers::val_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<double>("expected");
@@ -238,7 +238,7 @@ void TstTextHelpers::val_data()
     QTest::newRow("below the smallest denormal") << "2e-324" << 0.0;
 }
 
-void TstTextHelpers::val()
+void tst_TextHelpers::val()
 {
     QFETCH(QString, text);
     QFETCH(double, expected);
@@ -247,7 +247,7 @@ void TstTextHelpers::val()
     QVERIFY(Val(text) == expected || qFuzzyCompare(Val(text), expected));
 }
 
-void TstTextHelpers::intVal_data()
+void tst_TextHelpers::intVal_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<qint64>("expected");
@@ -266,14 +266,14 @@ void TstTextHelpers::intVal_data()
             << "-1" + QString(800, u'0') + "e-100" << std::numeric_limits<qint64>::min();
 }
 
-void TstTextHelpers::intVal()
+void tst_TextHelpers::intVal()
 {
     QFETCH(QString, text);
     QFETCH(qint64, expected);
     QCOMPARE(IntVal(text), expected);
 }
 
-void TstTextHelpers::sameText_data()
+void tst_TextHelpers::sameText_data()
 {
     QTest::addColumn<QString>("a");
     QTest::addColumn<QString>("b");
@@ -293,7 +293,7 @@ void TstTextHelpers::sameText_data()
     QTest::newRow("dotless i is not I") << QString::fromUtf8("\xc4\xb1") << "I" << false;
 }
 
-void TstTextHelpers::sameText()
+void tst_TextHelpers::sameText()
 {
     QFETCH(QString, a);
     QFETCH(QString, b);
@@ -302,7 +302,7 @@ void TstTextHelpers::sameText()
     QCOMPARE(SameText(b, a), expected);
 }
 
-void TstTextHelpers::defineEncodingReplacesInvalidBytes()
+void tst_TextHelpers::defineEncodingReplacesInvalidBytes()
 {
     QCOMPARE(DefineEncoding(QByteArray("h\xc3\xa9")), QString::fromUtf8("h\xc3\xa9"));
     const QString bad = DefineEncoding(QByteArray("a\xff" "b"));
@@ -310,5 +310,5 @@ void TstTextHelpers::defineEncodingReplacesInvalidBytes()
     QCOMPARE(bad.at(1), QChar(QChar::ReplacementCharacter));
 }
 
-QTEST_APPLESS_MAIN(TstTextHelpers)
+QTEST_APPLESS_MAIN(tst_TextHelpers)
 #include "tst_texthelpers.moc"
