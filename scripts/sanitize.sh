@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Builds the whole test suite with AddressSanitizer and UndefinedBehaviorSanitizer
-# and runs it, like scripts/test.sh, in a loopback-only network namespace.
+# and runs it, like scripts/test.sh, in a loopback-only network namespace (and,
+# like it, fails on a warning in the product's code when HOVERDECK_WERROR=ON).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DHOVERDECK_SANITIZE=ON -DHOVERDECK_BENCH=OFF >/dev/null
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DHOVERDECK_SANITIZE=ON -DHOVERDECK_BENCH=OFF \
+    -DHOVERDECK_WERROR="${HOVERDECK_WERROR:-OFF}" >/dev/null
 cmake --build build-asan
 sudo=""
 [[ $(id -u) -ne 0 ]] && sudo="sudo"
