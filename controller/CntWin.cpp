@@ -6,6 +6,7 @@
 #include "CommandLink.h"
 #include "CommandSplit.h"
 #include "ControlCaptions.h"
+#include "DroneLink.h"
 #include "EventLoop.h"
 #include "FileDialogs.h"
 #include "MainMenuBar.h"
@@ -21,14 +22,12 @@
 #include <QDir>
 #include <QGuiApplication>
 #include <QLayout>
-#include <QNetworkDatagram>
 #include <QPointer>
 #include <QProcess>
 #include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QTextCursor>
 #include <QTimer>
-#include <QUdpSocket>
 
 #include <limits>
 
@@ -40,28 +39,7 @@ QPointer<CntWin> &theWindow()
     return window;
 }
 
-constexpr quint16 StatePort = 8890;
-// A flood of datagrams must not keep the window from its other events: each data
-// event reads one batch, and the socket reports the rest when the loop comes round.
-constexpr int DatagramsPerEvent = 64;
 constexpr int PlayerGraceMs = 1000;
-
-// LastErrorCode is 100 + QAbstractSocket::SocketError: the enum starts at 0
-// (ConnectionRefusedError) and 0 must stay free to mean "no error".
-int errorCode(QAbstractSocket::SocketError error)
-{
-    return 100 + int(error);
-}
-
-// Refusals made before the socket is asked, reported through the same path:
-// a write while unbound, a destination that does not parse or whose port lies
-// outside 0..65535, a bind to a port outside that range.
-const int WriteWhileUnbound = errorCode(QAbstractSocket::OperationError);
-const int InvalidDestination = errorCode(QAbstractSocket::HostNotFoundError);
-const int InvalidLocalPort = errorCode(QAbstractSocket::SocketAddressNotAvailableError);
-
-constexpr QAbstractSocket::BindMode SharedBind =
-    QAbstractSocket::ShareAddress | QAbstractSocket::ReuseAddressHint;
 
 int toSliderValue(qint64 n)
 {
@@ -108,12 +86,7 @@ CntWin::CntWin()
     ui->aTa->setCompleter(nullptr);
     ui->dTa->setCompleter(nullptr);
 
-    udps = new QUdpSocket(this);
-    udps->setObjectName(QStringLiteral("udps"));
-    udpr = new QUdpSocket(this);
-    udpr->setObjectName(QStringLiteral("udpr"));
-    udpv = new QUdpSocket(this);
-    udpv->setObjectName(QStringLiteral("udpv"));
+    mLink = new DroneLink(this);
     StaTimerX = new QTimer(this);
     StaTimerX->setObjectName(QStringLiteral("StaTimerX"));
     StaTimerX->setInterval(200);
@@ -143,9 +116,9 @@ void CntWin::wireHandlers()
     connect(ui->ConnPM, &QPushButton::clicked, this, &CntWin::ConnPM_Action);
     connect(ui->LeavePM, &QPushButton::clicked, this, &CntWin::LeavePM_Action);
     connect(ui->SendToSelfCheck, &QCheckBox::toggled, this, &CntWin::SendToSelfCheck_Action);
-    connect(udps, &QUdpSocket::readyRead, this, &CntWin::udps_DataAvailable);
-    connect(udps, &QAbstractSocket::errorOccurred, this,
-            [this](QAbstractSocket::SocketError error) { udps_Error(errorCode(error)); });
+    connect(mLink, &DroneLink::lineCompleted, this, &CntWin::udps_LineCompleted);
+    connect(mLink, &DroneLink::valueAnswered, this, &CntWin::udps_ValueAnswered);
+    connect(mLink, &DroneLink::failed, this, &CntWin::udps_Error);
     for (int i = 0; i < int(ComPB.size()); ++i)
         connect(ComPB[i], &QPushButton::clicked, this, [this, i] { ComPB_Action(i); });
     connect(ui->LocalPortEF, &QLineEdit::textChanged, this, &CntWin::LocalPortEF_TextChange);
@@ -167,7 +140,7 @@ void CntWin::wireHandlers()
                 [this](int i, QPoint p) { acv_MouseDrag(i, p.x(), p.y()); });
         connect(stick, &StickCanvas::MouseUp, this, [this](int i, QPoint) { acv_MouseUp(i); });
     }
-    connect(udpr, &QUdpSocket::readyRead, this, &CntWin::udpr_DataAvailable);
+    connect(mLink, &DroneLink::stateReceived, this, &CntWin::udpr_DataAvailable);
     connect(ui->LeavePM1, &QPushButton::clicked, this, &CntWin::LeavePM1_Action);
     connect(ui->ConnPM1, &QPushButton::clicked, this, &CntWin::ConnPM1_Action);
     connect(ui->StreamOffPB, &QPushButton::clicked, this, &CntWin::StreamOffPB_Action);
@@ -178,13 +151,12 @@ void CntWin::wireHandlers()
     connect(qApp, &QCoreApplication::aboutToQuit, this, &CntWin::endPlayerNow);
 }
 
-// The controls' Open events, then the window's own.
 void CntWin::runOpenEvents()
 {
     AddressEF_TextChange();
     PortEF_TextChange();
     LocalPortEF_TextChange();
-    ui->SendToSelfCheck->setChecked(mSendToSelf);
+    ui->SendToSelfCheck->setChecked(mLink->sendToSelf());
     for (QLabel *label : StaLv)
         label->clear();
     for (int i = 0; i < int(acv.size()); ++i) {
@@ -202,6 +174,8 @@ void CntWin::Event_Open()
         ui->ffplayEF->setText(QDir::toNativeSeparators(mFFplay));
 
     RecWin *rec = RecWin::instance();
+    connect(rec, &RecWin::commandRequested, this, &CntWin::DoCmd,
+            Qt::ConnectionType(Qt::DirectConnection | Qt::UniqueConnection));
     rec->show();
     rec->placeBeside(this);
 }
@@ -231,9 +205,7 @@ void CntWin::Event_Close()
     ui->CmdEF->setText(land);
     record(hd::splitFirstAndSecondWord(land));
     hd::DoEvents(500);
-    udps->close();
-    udpr->close();
-    udpv->close();
+    mLink->closeAll();
     hd::DoEvents(500);
     RecWin::instance()->close();
     hd::Quit(0);
@@ -258,30 +230,23 @@ void CntWin::LocalPortEF_TextChange()
 
 void CntWin::ConnPM_Action()
 {
-    const bool bound = bindCommandSocket();
-    bindStateSocket();
-    if (bound) {
-        mLastErrorCode = 0;
+    if (mLink->open(mPort))
         addmsg(QStringLiteral("Connect to ") + mAddress, true);
-    }
 }
 
 void CntWin::LeavePM_Action()
 {
-    udps->close();
-    udpr->close();
-    if (mLastErrorCode == 0)
+    mLink->close();
+    if (mLink->lastErrorCode() == 0)
         addmsg(QStringLiteral("Dissconnected..."), true);
     else
-        addmsg(QStringLiteral("Error: ") + hd::Str(mLastErrorCode), true);
+        addmsg(QStringLiteral("Error: ") + hd::Str(mLink->lastErrorCode()), true);
     record({QStringLiteral("Disconnect"), QString()});
 }
 
 void CntWin::SendToSelfCheck_Action()
 {
-    mSendToSelf = ui->SendToSelfCheck->isChecked();
-    if (udps->state() == QAbstractSocket::BoundState)
-        udps->setSocketOption(QAbstractSocket::MulticastLoopbackOption, mSendToSelf ? 1 : 0);
+    mLink->setSendToSelf(ui->SendToSelfCheck->isChecked());
 }
 
 void CntWin::PushButton3_Action()
@@ -291,46 +256,9 @@ void CntWin::PushButton3_Action()
 
 // --- Command link ---------------------------------------------------------------
 
-// A second Connect rebinds, so that a port changed since the last one takes effect.
-bool CntWin::bindCommandSocket()
-{
-    udps->close();
-    if (mPort < 0 || mPort > 65535) {
-        udps_Error(InvalidLocalPort);
-        return false;
-    }
-    const int errorsBefore = mErrorCount;
-    if (!udps->bind(QHostAddress::AnyIPv4, quint16(mPort), SharedBind)) {
-        if (mErrorCount == errorsBefore)
-            udps_Error(errorCode(udps->error()));
-        return false;
-    }
-    udps->setSocketOption(QAbstractSocket::MulticastLoopbackOption, mSendToSelf ? 1 : 0);
-    return true;
-}
-
-void CntWin::bindStateSocket()
-{
-    udpr->close();
-    udpr->bind(QHostAddress::AnyIPv4, StatePort, SharedBind);
-}
-
 void CntWin::sendDatagram(const QString &text)
 {
-    // An unbound QUdpSocket would bind itself to a random port, and QHostAddress
-    // or quint16 would turn a bad address or port into some other destination.
-    if (udps->state() != QAbstractSocket::BoundState) {
-        udps_Error(WriteWhileUnbound);
-        return;
-    }
-    if (!hd::isValidDestination(mAddress, mPort)) {
-        udps_Error(InvalidDestination);
-        return;
-    }
-    const int errorsBefore = mErrorCount;
-    if (udps->writeDatagram(text.toUtf8(), QHostAddress(mAddress), quint16(mPort)) < 0
-        && mErrorCount == errorsBefore)
-        udps_Error(errorCode(udps->error()));
+    mLink->send(text, mAddress, mPort);
 }
 
 void CntWin::record(const hd::CommandWords &words)
@@ -346,21 +274,19 @@ void CntWin::DoCmd(const QString &cmd)
     record(hd::splitFirstAndSecondWord(cmd));
 }
 
-void CntWin::udps_DataAvailable()
+void CntWin::udps_LineCompleted(const QString &answer)
 {
-    for (int n = 0; n < DatagramsPerEvent && udps->hasPendingDatagrams(); ++n) {
-        const hd::Answer answer = hd::dispatchAnswer(udps->receiveDatagram().data(), mStaID);
-        if (answer.kind == hd::Answer::Completion)
-            addmsg(answer.text, true);
-        else
-            StaLv[mStaID]->setText(answer.text);
-    }
+    addmsg(answer, true);
 }
 
-void CntWin::udps_Error(int code)
+void CntWin::udps_ValueAnswered(const QString &value)
 {
-    mLastErrorCode = code;
-    ++mErrorCount;
+    StaLv[mStaID]->setText(hd::statusLabelText(value, mStaID));
+}
+
+// Whatever the error: the user may press Connect again.
+void CntWin::udps_Error(int)
+{
     addmsg(QStringLiteral("error..."), true);
 }
 
@@ -393,8 +319,8 @@ void CntWin::ComPB_Action(int index)
 {
     const QString caption = ComPB[index]->text();
     addmsg(caption + QStringLiteral(": "), false);
-    if (index >= 16)
-        mStaID = index - 16;
+    if (index >= FirstQueryButton)
+        mStaID = index - FirstQueryButton;
     sendDatagram(caption);
     ui->CmdEF->setText(caption);
     record(hd::splitFirstWordAndRest(caption));
@@ -416,12 +342,12 @@ void CntWin::SpeedSld_ValueChanged(int value)
 
 void CntWin::dSld_ValueChanged(int value)
 {
-    sliderChanged(ui->dTa, 6, 11, value);
+    sliderChanged(ui->dTa, FirstDistanceButton, LastDistanceButton, value);
 }
 
 void CntWin::aSld_ValueChanged(int value)
 {
-    sliderChanged(ui->aTa, 4, 5, value);
+    sliderChanged(ui->aTa, FirstAngleButton, LastAngleButton, value);
 }
 
 void CntWin::dTa_TextChanged(const QString &text)
@@ -522,24 +448,21 @@ void CntWin::DoRadicon()
 
 // --- State stream ---------------------------------------------------------------
 
-void CntWin::udpr_DataAvailable()
+void CntWin::udpr_DataAvailable(const QString &datagram)
 {
-    for (int n = 0; n < DatagramsPerEvent && udpr->hasPendingDatagrams(); ++n) {
-        const QMap<int, QString> texts =
-            hd::stateLabelTexts(hd::DefineEncoding(udpr->receiveDatagram().data()));
-        for (auto it = texts.cbegin(); it != texts.cend(); ++it)
-            StaLv[it.key()]->setText(it.value());
-    }
+    const QMap<int, QString> texts = hd::stateLabelTexts(datagram);
+    for (auto it = texts.cbegin(); it != texts.cend(); ++it)
+        StaLv[it.key()]->setText(it.value());
 }
 
 void CntWin::ConnPM1_Action()
 {
-    bindStateSocket();
+    mLink->openState();
 }
 
 void CntWin::LeavePM1_Action()
 {
-    udpr->close();
+    mLink->closeState();
 }
 
 // --- Video row ------------------------------------------------------------------
@@ -579,6 +502,11 @@ void CntWin::vss_Error(int error)
 {
     if (error == QProcess::FailedToStart)
         addReport(hd::playerStartFailure(vss->program(), vss->errorString()));
+}
+
+int CntWin::lastErrorCode() const
+{
+    return mLink->lastErrorCode();
 }
 
 bool CntWin::isPlayerRunning() const

@@ -6,13 +6,13 @@
 #include <array>
 #include <memory>
 
+class DroneLink;
 class QComboBox;
 class QLabel;
 class QProcess;
 class QPushButton;
 class QSlider;
 class QTimer;
-class QUdpSocket;
 class StickCanvas;
 
 namespace Ui {
@@ -30,6 +30,14 @@ class CntWin : public QMainWindow
     Q_OBJECT
 
 public:
+    // Ranges of the command and query buttons ComPB, whose captions are the
+    // commands they send. The turn and movement buttons carry the number of the
+    // angle and distance controls; query button FirstQueryButton + i shows its
+    // answer in status label StaLv i.
+    static constexpr int FirstAngleButton = 4, LastAngleButton = 5;       // "cw", "ccw"
+    static constexpr int FirstDistanceButton = 6, LastDistanceButton = 11; // "up" ... "left"
+    static constexpr int FirstQueryButton = 16;                            // "speed?" ... "sn?"
+
     // The one controller window, created (and shown) on first use.
     static CntWin *instance();
     // Whether it exists, without creating it.
@@ -56,7 +64,7 @@ public:
     bool mouseHeld() const { return mMd; }
     QString ffplay() const { return mFFplay; }
     // 0: no error since start or since the last successful Connect.
-    int lastErrorCode() const { return mLastErrorCode; }
+    int lastErrorCode() const;
     bool isPlayerRunning() const;
 
 protected:
@@ -66,6 +74,7 @@ private:
     CntWin();
 
     void wireHandlers();
+    // The controls' Open events, then the window's own.
     void runOpenEvents();
     void Event_Open();
     void Event_Close();
@@ -76,20 +85,19 @@ private:
     void LocalPortEF_TextChange();
     void ConnPM_Action();
     void LeavePM_Action();
-    void SendToSelfCheck_Action();
-    void PushButton3_Action();
+    void SendToSelfCheck_Action(); // the hidden "Send To Self" box
+    void PushButton3_Action();     // "Clear": empties the message log
 
     // Command link
-    bool bindCommandSocket();
-    void bindStateSocket();
     void sendDatagram(const QString &text);
     void record(const hd::CommandWords &words);
-    void udps_DataAvailable();
+    void udps_LineCompleted(const QString &answer); // "ok" or a failure ends the log line
+    void udps_ValueAnswered(const QString &value);  // goes to the last query's status label
     void udps_Error(int code);
 
     // Command and query controls
     void ComPB_Action(int index);
-    void PushButton1_Action();
+    void PushButton1_Action(); // "Send": sends the command line as it stands
     void SpeedSld_ValueChanged(int value);
     void dSld_ValueChanged(int value);
     void aSld_ValueChanged(int value);
@@ -99,22 +107,22 @@ private:
     void boxChanged(QComboBox *box, QSlider *slider, const QString &text);
     void boxEditingFinished(QComboBox *box, QSlider *slider);
     void MissionPadCB_Action(bool ticked);
-    void StaTimerX_Action();
+    void StaTimerX_Action(); // its timer is never started
 
-    // Sticks
+    // Sticks: acv 0 is the right stick, 1 the left one
     void acv_MouseDown(int index);
     void acv_MouseDrag(int index, qint64 x, qint64 y);
     void acv_MouseUp(int index);
-    void CalcRadio(int index, qint64 x, qint64 y);
-    void DoRadicon();
+    void CalcRadio(int index, qint64 x, qint64 y); // a pointer place into stick values
+    void DoRadicon();                              // sends the stick command
 
     // State stream
-    void udpr_DataAvailable();
-    void ConnPM1_Action();
-    void LeavePM1_Action();
+    void udpr_DataAvailable(const QString &datagram);
+    void ConnPM1_Action();  // hidden: opens the state socket alone
+    void LeavePM1_Action(); // hidden: closes it alone
 
     // Video row
-    void PushButton2_Action();
+    void PushButton2_Action(); // "Select": chooses the video player
     void StreamOnPM_Action();
     void StreamOffPB_Action();
     void vss_Error(int error);
@@ -122,29 +130,24 @@ private:
     void endPlayerNow();
 
     std::unique_ptr<Ui::CntWin> ui;
-    std::array<QPushButton *, 28> ComPB{};
-    std::array<QLabel *, 12> StaLv{};
-    std::array<StickCanvas *, 2> acv{};
+    std::array<QPushButton *, 28> ComPB{}; // command and query buttons
+    std::array<QLabel *, 12> StaLv{};      // status labels
+    std::array<StickCanvas *, 2> acv{};    // the sticks
 
-    QUdpSocket *udps = nullptr;
-    QUdpSocket *udpr = nullptr;
-    QUdpSocket *udpv = nullptr;
+    DroneLink *mLink = nullptr; // the command, state and video sockets
     QTimer *StaTimerX = nullptr;
-    QProcess *vss = nullptr;
+    QProcess *vss = nullptr; // the video player
 
-    QString mAddress;
-    qint64 mPort = 0;
-    qint64 mStaID = 0;
-    std::array<qint64, 2> mSx{};
+    QString mAddress; // where every command goes
+    qint64 mPort = 0; // its port, and the command socket's local port
+    qint64 mStaID = 0; // the last status query sent: the label a value answer goes to
+    std::array<qint64, 2> mSx{}; // stick values last sent, per stick
     std::array<qint64, 2> mSy{};
-    std::array<qint64, 2> mX{};
+    std::array<qint64, 2> mX{}; // pointer place, per stick
     std::array<qint64, 2> mY{};
-    bool mMd = false;
-    QString mFFplay;
+    bool mMd = false; // a stick is held
+    QString mFFplay;  // the video player's path
 
-    int mLastErrorCode = 0;
-    int mErrorCount = 0;
-    bool mSendToSelf = false;
     bool mClosing = false;
     QComboBox *mTypingIn = nullptr; // the box whose typed text is being mirrored
 };

@@ -19,7 +19,7 @@ bool isFailure(const QString &text)
 
 } // namespace
 
-Answer dispatchAnswer(const QByteArray &datagram, qint64 staId)
+Answer classifyAnswer(const QByteArray &datagram)
 {
     QString text = DefineEncoding(datagram);
     // Drones end value answers with a line end ("87\r\n"): a terminator, not part
@@ -31,9 +31,24 @@ Answer dispatchAnswer(const QByteArray &datagram, qint64 staId)
 
     if (SameText(text, QStringLiteral("ok")) || isFailure(text))
         return {Answer::Completion, text};
-    if (staId == 5 || staId == 7)
-        text.replace(u';', EndOfLine);
     return {Answer::Value, text};
+}
+
+QString statusLabelText(const QString &value, qint64 staId)
+{
+    if (staId != AttitudeLabel && staId != AccelerationLabel)
+        return value;
+    QString text = value;
+    text.replace(u';', EndOfLine);
+    return text;
+}
+
+Answer dispatchAnswer(const QByteArray &datagram, qint64 staId)
+{
+    Answer answer = classifyAnswer(datagram);
+    if (answer.kind == Answer::Value)
+        answer.text = statusLabelText(answer.text, staId);
+    return answer;
 }
 
 } // namespace hd

@@ -1,7 +1,6 @@
 #include "RecWin.h"
 #include "ui_RecWin.h"
 
-#include "CntWin.h"
 #include "Clock.h"
 #include "FileDialogs.h"
 #include "FlightPlan.h"
@@ -19,7 +18,11 @@
 
 namespace {
 
-RecWin *sInstance = nullptr;
+QPointer<RecWin> &theWindow()
+{
+    static QPointer<RecWin> window;
+    return window;
+}
 
 const QRect TextAreaPlace(0, 100, 400, 335);
 const QRect LabelPlace(10, 73, 172, 20);
@@ -28,14 +31,15 @@ const QRect LabelPlace(10, 73, 172, 20);
 
 RecWin *RecWin::instance()
 {
-    if (!sInstance)
-        sInstance = new RecWin;
-    return sInstance;
+    QPointer<RecWin> &window = theWindow();
+    if (!window)
+        window = new RecWin;
+    return window;
 }
 
 bool RecWin::exists()
 {
-    return sInstance != nullptr;
+    return !theWindow().isNull();
 }
 
 RecWin::RecWin()
@@ -84,11 +88,7 @@ RecWin::RecWin()
         QStringLiteral("FileRecSave"), [this](int index) { return FileRecSave_Action(index); }, this);
 }
 
-RecWin::~RecWin()
-{
-    if (sInstance == this)
-        sInstance = nullptr;
-}
+RecWin::~RecWin() = default;
 
 void RecWin::CreateIJList(const QString &word, const QString &argument)
 {
@@ -290,7 +290,7 @@ void RecWin::playNextStep()
     const QString command = mPlayCmd.takeFirst();
     const qint64 waitMs = mPlayWait.takeFirst();
     mSchedule.stepSent(playClockUs(), waitMs);
-    CntWin::instance()->DoCmd(command);
+    emit commandRequested(command);
     // Armed after sending and recording, for the time left until the next step.
     const int delayMs = int(mSchedule.delayMsFrom(playClockUs()));
     mPlayTimer->start(delayMs);
@@ -317,7 +317,7 @@ void RecWin::StopBB_Action()
 {
     mPlayTimer->stop();
     setPlaying(false);
-    CntWin::instance()->DoCmd(QStringLiteral("land"));
+    emit commandRequested(QStringLiteral("land"));
 }
 
 bool RecWin::FileRecSave_Action(int)

@@ -31,7 +31,9 @@ class RecWin : public QMainWindow
     Q_OBJECT
 
 public:
+    // The one record and play window, created on first use.
     static RecWin *instance();
+    // Whether it exists, without creating it.
     static bool exists();
     ~RecWin() override;
 
@@ -45,12 +47,12 @@ public:
 
     // Text area of target kind i (0..5).
     QPlainTextEdit *MjEF(int i) const;
-    QLabel *MjLv(int i) const;
-    QTabWidget *MJType() const;
-    QPushButton *PlayBB() const;
-    QPushButton *StopBB() const;
-    QPushButton *BevelButton1() const;
-    QTimer *PlayTimer() const;
+    QLabel *MjLv(int i) const;          // the caption above text area i
+    QTabWidget *MJType() const;         // the tabs of the six texts
+    QPushButton *PlayBB() const;        // PLAY, which reads PAUSE while playing
+    QPushButton *StopBB() const;        // STOP: ends playback and lands
+    QPushButton *BevelButton1() const;  // never seen (its height is 0), no handler
+    QTimer *PlayTimer() const;          // one playback step per expiry
 
     // Target text i exactly as its area holds it, and its replacement (a change of
     // the area like any other).
@@ -80,6 +82,12 @@ public:
     void PlayBB_Action();
     void PlayTimer_Action();
     void StopBB_Action();
+
+signals:
+    // A step of the plan, or STOP's "land", for the controller window to send and
+    // record like any command. It connects directly, so the command has gone out
+    // when the emit returns.
+    void commandRequested(const QString &cmd);
 
 protected:
     void closeEvent(QCloseEvent *event) override;

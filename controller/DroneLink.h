@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+class QUdpSocket;
+
+// The application's end of the drone link, without any widget: the command socket
+// "udps" that sends command texts and receives the answers, the state socket "udpr"
+// on port 8890, and the video port object "udpv", which is never opened. The
+// controller window wires its signals to the message log and the status labels.
+class DroneLink : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr quint16 StatePort = 8890;
+    static constexpr quint16 VideoPort = 11111;
+
+    explicit DroneLink(QObject *parent = nullptr);
+
+    // Binds the command socket to localPort and the state socket to StatePort, both
+    // anew, so that a port changed since the last call takes effect. True when the
+    // command socket is bound; the error code is 0 again then. A failure is
+    // reported through failed() (the state socket's is not).
+    bool open(qint64 localPort);
+    // Closes the command and state sockets.
+    void close();
+    // Closes all three sockets.
+    void closeAll();
+    // The state socket alone.
+    void openState();
+    void closeState();
+
+    // One command text as one datagram, UTF-8, no terminator. Refused, and reported
+    // through failed(), while the command socket is not bound, when the address is
+    // not an IP address or the port lies outside 0..65535: an unbound socket would
+    // bind itself to a random port, and a bad address or port would become some
+    // other destination.
+    void send(const QString &text, const QString &address, qint64 port);
+
+    // Whether datagrams the command socket sends to a group it belongs to come back.
+    void setSendToSelf(bool on);
+    bool sendToSelf() const { return mSendToSelf; }
+
+    bool isOpen() const;
+    // 0: no error since start or since the last successful open(); else 100 + the
+    // socket's error (the socket's numbering starts at 0, which must mean "none").
+    int lastErrorCode() const { return mLastErrorCode; }
+
+signals:
+    // "ok" or a failure ("error", "error Not flying", "unknown command: ..."): the
+    // answer that ends the command's log line.
+    void lineCompleted(const QString &answer);
+    // Any other answer: the value of the last status query, as received but for the
+    // line end a drone puts after it.
+    void valueAnswered(const QString &value);
+    // One state datagram as UTF-8 text.
+    void stateReceived(const QString &datagram);
+    // An error of the command socket or a refused send; code as lastErrorCode().
+    void failed(int code);
+
+private:
+    void readAnswers();
+    void readState();
+    void fail(int code);
+
+    QUdpSocket *udps = nullptr;
+    QUdpSocket *udpr = nullptr;
+    QUdpSocket *udpv = nullptr;
+    bool mSendToSelf = false;
+    int mLastErrorCode = 0;
+    // Tells whether a failing call has already reported itself through the socket's
+    // error signal, so that no failure is reported twice or not at all.
+    int mFailures = 0;
+};
