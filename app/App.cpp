@@ -91,8 +91,9 @@ bool App::RecOpen_Action(int)
 
     const hd::FileResult<QStringList> read = hd::readFlightPlanFile(path);
     if (!read.ok) {
-        FileDialogs::showFileError(parent, tr("The flight plan \"%1\" could not be read.\n%2")
-                                               .arg(QDir::toNativeSeparators(path), read.error));
+        FileDialogs::showFileError(
+            parent,
+            tr("The flight plan \"%1\" could not be read.\n%2").arg(QDir::toNativeSeparators(path), read.error));
         return false;
     }
     RecWin *recorder = RecWin::instance();

@@ -63,8 +63,7 @@ QString dialogFilter(const QString &name)
     }
     if (patterns.isEmpty())
         patterns << QStringLiteral("*");
-    return describe(type ? type->Name : QString()) + QStringLiteral(" (") + patterns.join(u' ')
-        + QLatin1Char(')');
+    return describe(type ? type->Name : QString()) + QStringLiteral(" (") + patterns.join(u' ') + QLatin1Char(')');
 }
 
 QString defaultSuffix(const QString &name)

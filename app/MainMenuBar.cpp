@@ -119,8 +119,7 @@ void MainMenuBar::Untitled2()
     const QString menu = QStringLiteral("kWindowMenu");
     add({menu, {}, Module1::kWindow(QString()), {}, -1});
     add({QStringLiteral("WindowControll"), menu, Module1::kShowControllerWindow(QString()), {}, -1});
-    add({QStringLiteral("WindowShowRecordAndPlayWindow"), menu, Module1::kShowRecordPlayWindow(QString()),
-         {}, -1});
+    add({QStringLiteral("WindowShowRecordAndPlayWindow"), menu, Module1::kShowRecordPlayWindow(QString()), {}, -1});
 }
 
 void MainMenuBar::add(const Entry &newEntry)

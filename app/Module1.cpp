@@ -20,9 +20,8 @@ QString kShowRecordPlayWindow(const QString &lang)
 
 QString kShowControllerWindow(const QString &lang)
 {
-    return lang.isEmpty()
-        ? QCoreApplication::translate("Module1", "Controller window", "Module1.kShowControllerWindow")
-        : QStringLiteral("Controller window");
+    return lang.isEmpty() ? QCoreApplication::translate("Module1", "Controller window", "Module1.kShowControllerWindow")
+                          : QStringLiteral("Controller window");
 }
 
 QString kRecSave(const QString &lang)

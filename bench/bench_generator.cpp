@@ -17,8 +17,8 @@ struct Command
 };
 
 constexpr Command Mix[] = {
-    {"up", "20"},   {"cw", "45"},      {"forward", "50"}, {"battery?", ""},
-    {"flip", "f"},  {"rc 0 20 0 0", ""}, {"speed", "50"},   {"curve", "20 20 20 40 40 40 30"},
+    {"up", "20"},  {"cw", "45"},        {"forward", "50"}, {"battery?", ""},
+    {"flip", "f"}, {"rc 0 20 0 0", ""}, {"speed", "50"},   {"curve", "20 20 20 40 40 40 30"},
 };
 
 qint64 recordFlight(int commands)

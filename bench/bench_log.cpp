@@ -59,9 +59,9 @@ struct Recorded
 
 // Motions, queries, a speed command, a stick command and a curve, as a flight has them.
 constexpr Recorded FlightMix[] = {
-    {"up", "20"},       {"cw", "45"},  {"forward", "50"}, {"battery?", ""}, {"flip", "f"},
-    {"left", "30"},     {"height?", ""}, {"speed", "50"},  {"rc 0 20 0 0", ""}, {"down", "20"},
-    {"ccw", "90"},      {"back", "40"}, {"attitude?", ""}, {"right", "25"},  {"curve", "20 20 20 40 40 40 30"},
+    {"up", "20"},   {"cw", "45"},    {"forward", "50"}, {"battery?", ""},    {"flip", "f"},
+    {"left", "30"}, {"height?", ""}, {"speed", "50"},   {"rc 0 20 0 0", ""}, {"down", "20"},
+    {"ccw", "90"},  {"back", "40"},  {"attitude?", ""}, {"right", "25"},     {"curve", "20 20 20 40 40 40 30"},
 };
 
 // Milliseconds for a flight of `commands` recorded commands, from empty texts.
@@ -171,8 +171,7 @@ int main(int argc, char **argv)
         pair(r, str10k, str100k, [](int n) { return stringsRun(n); });
     }
 
-    std::printf("Message log (addmsg \"command: \" + addmsg \"ok\" with line end), %d repetitions\n",
-                logRepetitions);
+    std::printf("Message log (addmsg \"command: \" + addmsg \"ok\" with line end), %d repetitions\n", logRepetitions);
     report("", log10k, log100k);
     std::printf("Recorder (CreateIJList, one flight into the six text areas, land at the end), %d repetitions\n",
                 recorderRepetitions);

@@ -90,7 +90,7 @@ struct Plan
 // "command", "takeoff", 197 motions and queries with waits of 0 to 8 ticks, "land".
 Plan makePlan()
 {
-    static const char *const moves[] = {"up 20",  "cw 45",   "forward 50", "battery?", "left 30", "flip f",
+    static const char *const moves[] = {"up 20",   "cw 45",  "forward 50", "battery?", "left 30",  "flip f",
                                         "down 20", "ccw 90", "back 40",    "height?",  "right 25", "speed?"};
     static const int waits[] = {3, 0, 5, 1, 8, 2, 4, 6, 1, 3, 7, 0, 2, 5, 4};
     Plan plan;
@@ -216,10 +216,10 @@ int main(int argc, char **argv)
         addRun(droneSide, receivedMs, plan);
     }
 
-    std::printf("Playback of a %d-step plan (waits 0..30 ticks of %d ms, %.1f s planned), %d runs\n", Steps,
-                MsPerTick, plannedTotal / 1000, repetitions);
-    std::printf("  deviation from plan, ms             %8s %8s %8s %8s   %s\n", "median", "|p50|", "|p99|",
-                "|max|", "drift at last step: median (min..max)");
+    std::printf("Playback of a %d-step plan (waits 0..30 ticks of %d ms, %.1f s planned), %d runs\n", Steps, MsPerTick,
+                plannedTotal / 1000, repetitions);
+    std::printf("  deviation from plan, ms             %8s %8s %8s %8s   %s\n", "median", "|p50|", "|p99|", "|max|",
+                "drift at last step: median (min..max)");
     printSide("sent by the window (DoCmd)", windowSide);
     printSide("received by the drone", droneSide);
     std::printf("  window, steps after a wait of 0 ms: median %+.3f, max %+.3f ms (%zu steps); after a longer "

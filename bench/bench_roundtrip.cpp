@@ -197,12 +197,10 @@ int main(int argc, char **argv)
     std::printf("Command round trip, \"command\" -> \"ok\", %d rounds x %d commands each "
                 "(after one warm-up round)\n",
                 rounds, perRound);
-    std::printf("  %-42s %10s %10s %10s   %s\n", "client", "median us", "p99 us", "max us",
-                "round medians min..max");
+    std::printf("  %-42s %10s %10s %10s   %s\n", "client", "median us", "p99 us", "max us", "round medians min..max");
     for (const Method &m : methods) {
-        std::printf("  %-42s %10.1f %10.1f %10.1f   %.1f..%.1f\n", m.name, percentile(m.all, 50),
-                    percentile(m.all, 99), percentile(m.all, 100),
-                    *std::min_element(m.roundMedians.begin(), m.roundMedians.end()),
+        std::printf("  %-42s %10.1f %10.1f %10.1f   %.1f..%.1f\n", m.name, percentile(m.all, 50), percentile(m.all, 99),
+                    percentile(m.all, 100), *std::min_element(m.roundMedians.begin(), m.roundMedians.end()),
                     *std::max_element(m.roundMedians.begin(), m.roundMedians.end()));
     }
     auto ratios = [&](int a, int b) {
@@ -214,9 +212,10 @@ int main(int argc, char **argv)
     for (int b : {1, 2, 3}) {
         const std::vector<double> r = ratios(0, b);
         std::printf("  ratio window / %-28s median %.2fx  (per round %.2f..%.2f), p99 %.2fx\n",
-                    b == 1 ? "bare client:" : b == 2 ? "QUdpSocket client:" : "client + bare log:",
-                    percentile(r, 50),
-                    *std::min_element(r.begin(), r.end()), *std::max_element(r.begin(), r.end()),
+                    b == 1       ? "bare client:"
+                        : b == 2 ? "QUdpSocket client:"
+                                 : "client + bare log:",
+                    percentile(r, 50), *std::min_element(r.begin(), r.end()), *std::max_element(r.begin(), r.end()),
                     percentile(methods[0].all, 99) / percentile(methods[b].all, 99));
     }
     std::printf("  of the window's round trip, DoCmd itself (log, send, echo, record): median %.1f us, p99 %.1f us\n",

@@ -60,7 +60,8 @@ long statusKb(const char *field)
 class ShownWatcher : public QObject
 {
 public:
-    explicit ShownWatcher(std::function<std::vector<QWidget *>()> windows) : mWindows(std::move(windows))
+    explicit ShownWatcher(std::function<std::vector<QWidget *>()> windows)
+        : mWindows(std::move(windows))
     {
         qApp->installEventFilter(this);
     }
@@ -69,7 +70,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
         if (event->type() == QEvent::Expose && !mDone && qobject_cast<QWindow *>(watched))
-            QMetaObject::invokeMethod(this, [this] { check(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this] { check(); }, Qt::QueuedConnection);
         return false;
     }
 
@@ -168,9 +170,10 @@ Sample spawnChild(const char *self, const char *mode)
     Sample s;
     long long shownNs = 0, mainNs = 0, appNs = 0, builtNs = 0;
     long rss = 0, anon = 0, file = 0, hwm = 0;
-    if (std::sscanf(text.c_str(),
-                    "shown_ns=%lld rss_kb=%ld anon_kb=%ld file_kb=%ld hwm_kb=%ld main_ns=%lld app_ns=%lld built_ns=%lld",
-                    &shownNs, &rss, &anon, &file, &hwm, &mainNs, &appNs, &builtNs)
+    if (std::sscanf(
+            text.c_str(),
+            "shown_ns=%lld rss_kb=%ld anon_kb=%ld file_kb=%ld hwm_kb=%ld main_ns=%lld app_ns=%lld built_ns=%lld",
+            &shownNs, &rss, &anon, &file, &hwm, &mainNs, &appNs, &builtNs)
         == 8) {
         s.startupMs = double(shownNs - startNs) / 1e6;
         s.toMain = double(mainNs - startNs) / 1e6;
@@ -246,8 +249,8 @@ int compare(const char *self, int runs)
                     percentile(r, 50), percentile(r, 0), percentile(r, 100),
                     row.field == &Sample::startupMs ? "1.5x" : "1.3x");
     }
-    std::printf("  start-up phases, medians in ms: %-20s %8s %8s %8s %8s\n", "", "to main", "app obj",
-                "windows", "shown");
+    std::printf("  start-up phases, medians in ms: %-20s %8s %8s %8s %8s\n", "", "to main", "app obj", "windows",
+                "shown");
     for (const auto &[label, v] : {std::pair{"app", &app}, std::pair{"bare", &bare}}) {
         std::printf("  %-53s %8.1f %8.1f %8.1f %8.1f\n", label, percentile(column(*v, &Sample::toMain), 50),
                     percentile(column(*v, &Sample::toApp), 50), percentile(column(*v, &Sample::toBuilt), 50),

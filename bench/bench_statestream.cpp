@@ -50,8 +50,7 @@ int runSender(int argc, char **argv)
             next.tv_nsec -= 1000000000;
             ++next.tv_sec;
         }
-        while (::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &next, nullptr) == EINTR) {
-        }
+        while (::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &next, nullptr) == EINTR) {}
     }
 }
 
@@ -147,8 +146,7 @@ int main(int argc, char **argv)
         const Steady::time_point now = Steady::now();
         current->timerLate.push_back(msBetween(armedAt, now) - TimerMs);
         QMetaObject::invokeMethod(
-            &probe, [&, now] { current->postedLate.push_back(msBetween(now, Steady::now())); },
-            Qt::QueuedConnection);
+            &probe, [&, now] { current->postedLate.push_back(msBetween(now, Steady::now())); }, Qt::QueuedConnection);
         armedAt = Steady::now();
         probe.start(TimerMs);
     });
@@ -188,13 +186,13 @@ int main(int argc, char **argv)
                 TimerMs, phasesEach, PhaseMs / 1000, qgetenv("QT_QPA_PLATFORM").constData());
     std::printf("  %-24s %8s %6s %9s %9s %9s   %s\n", "", "sent /s", "CPU", "p50 ms", "p99 ms", "max ms",
                 "posted event p50 / p99 / max ms");
-    for (const auto &[name, p] : {std::pair{"state stream received", &withStream},
-                                  std::pair{"state socket closed", &without}}) {
+    for (const auto &[name, p] :
+         {std::pair{"state stream received", &withStream}, std::pair{"state socket closed", &without}}) {
         const double rate = double(p->delivered + p->refused + p->dropped) / p->seconds;
         std::printf("  %-24s %8.0f %5.1f%% %9.3f %9.3f %9.3f   %.3f / %.3f / %.3f\n", name, rate,
-                    100 * p->cpuSeconds / p->seconds,
-                    percentile(p->timerLate, 50), percentile(p->timerLate, 99), percentile(p->timerLate, 100),
-                    percentile(p->postedLate, 50), percentile(p->postedLate, 99), percentile(p->postedLate, 100));
+                    100 * p->cpuSeconds / p->seconds, percentile(p->timerLate, 50), percentile(p->timerLate, 99),
+                    percentile(p->timerLate, 100), percentile(p->postedLate, 50), percentile(p->postedLate, 99),
+                    percentile(p->postedLate, 100));
     }
     std::printf("  with the stream: %.0f datagrams/s reached the window's socket, %lld dropped for a full buffer; "
                 "status labels fed: %s\n",

@@ -66,8 +66,7 @@ bool CntWin::exists()
 }
 
 CntWin::CntWin()
-    : QMainWindow(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                               | Qt::WindowCloseButtonHint)
+    : QMainWindow(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
     , ui(std::make_unique<Ui::CntWin>())
 {
     // Every control gets its design values here; handlers are attached only
@@ -128,16 +127,13 @@ void CntWin::wireHandlers()
     connect(ui->aSld, &QSlider::valueChanged, this, &CntWin::aSld_ValueChanged);
     connect(ui->aTa, &QComboBox::editTextChanged, this, &CntWin::aTa_TextChanged);
     connect(ui->dTa, &QComboBox::editTextChanged, this, &CntWin::dTa_TextChanged);
-    connect(ui->aTa->lineEdit(), &QLineEdit::editingFinished, this,
-            [this] { boxEditingFinished(ui->aTa, ui->aSld); });
-    connect(ui->dTa->lineEdit(), &QLineEdit::editingFinished, this,
-            [this] { boxEditingFinished(ui->dTa, ui->dSld); });
+    connect(ui->aTa->lineEdit(), &QLineEdit::editingFinished, this, [this] { boxEditingFinished(ui->aTa, ui->aSld); });
+    connect(ui->dTa->lineEdit(), &QLineEdit::editingFinished, this, [this] { boxEditingFinished(ui->dTa, ui->dSld); });
     connect(ui->PushButton1, &QPushButton::clicked, this, &CntWin::PushButton1_Action);
     connect(ui->MissionPadCB, &QCheckBox::toggled, this, &CntWin::MissionPadCB_Action);
     for (StickCanvas *stick : acv) {
         connect(stick, &StickCanvas::MouseDown, this, [this](int i, QPoint) { acv_MouseDown(i); });
-        connect(stick, &StickCanvas::MouseDrag, this,
-                [this](int i, QPoint p) { acv_MouseDrag(i, p.x(), p.y()); });
+        connect(stick, &StickCanvas::MouseDrag, this, [this](int i, QPoint p) { acv_MouseDrag(i, p.x(), p.y()); });
         connect(stick, &StickCanvas::MouseUp, this, [this](int i, QPoint) { acv_MouseUp(i); });
     }
     connect(mLink, &DroneLink::stateReceived, this, &CntWin::udpr_DataAvailable);
@@ -398,9 +394,7 @@ void CntWin::MissionPadCB_Action(bool ticked)
     sendDatagram(cmd);
 }
 
-void CntWin::StaTimerX_Action()
-{
-}
+void CntWin::StaTimerX_Action() {}
 
 // --- Sticks ---------------------------------------------------------------------
 

@@ -34,7 +34,7 @@ public:
     // commands they send. The turn and movement buttons carry the number of the
     // angle and distance controls; query button FirstQueryButton + i shows its
     // answer in status label StaLv i.
-    static constexpr int FirstAngleButton = 4, LastAngleButton = 5;       // "cw", "ccw"
+    static constexpr int FirstAngleButton = 4, LastAngleButton = 5;        // "cw", "ccw"
     static constexpr int FirstDistanceButton = 6, LastDistanceButton = 11; // "up" ... "left"
     static constexpr int FirstQueryButton = 16;                            // "speed?" ... "sn?"
 
@@ -138,9 +138,9 @@ private:
     QTimer *StaTimerX = nullptr;
     QProcess *vss = nullptr; // the video player
 
-    QString mAddress; // where every command goes
-    qint64 mPort = 0; // its port, and the command socket's local port
-    qint64 mStaID = 0; // the last status query sent: the label a value answer goes to
+    QString mAddress;            // where every command goes
+    qint64 mPort = 0;            // its port, and the command socket's local port
+    qint64 mStaID = 0;           // the last status query sent: the label a value answer goes to
     std::array<qint64, 2> mSx{}; // stick values last sent, per stick
     std::array<qint64, 2> mSy{};
     std::array<qint64, 2> mX{}; // pointer place, per stick

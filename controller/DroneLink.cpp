@@ -25,8 +25,7 @@ const int InvalidDestination = errorCode(QAbstractSocket::HostNotFoundError);
 const int InvalidLocalPort = errorCode(QAbstractSocket::SocketAddressNotAvailableError);
 
 // The simulated drone, or a second copy of the application, may share the port.
-constexpr QAbstractSocket::BindMode SharedBind =
-    QAbstractSocket::ShareAddress | QAbstractSocket::ReuseAddressHint;
+constexpr QAbstractSocket::BindMode SharedBind = QAbstractSocket::ShareAddress | QAbstractSocket::ReuseAddressHint;
 
 QUdpSocket *namedSocket(const char *name, QObject *parent)
 {
@@ -103,8 +102,7 @@ void DroneLink::send(const QString &text, const QString &address, qint64 port)
         return;
     }
     const int failuresBefore = mFailures;
-    if (udps->writeDatagram(text.toUtf8(), QHostAddress(address), quint16(port)) < 0
-        && mFailures == failuresBefore)
+    if (udps->writeDatagram(text.toUtf8(), QHostAddress(address), quint16(port)) < 0 && mFailures == failuresBefore)
         fail(errorCode(udps->error()));
 }
 

@@ -26,7 +26,7 @@ QList<int> textsNotReadBack(const QStringList &texts);
 
 // What a file access gives: when ok, the value read (if any); otherwise error says
 // why, in the system's words.
-template<typename T = void>
+template <typename T = void>
 struct FileResult
 {
     bool ok = false;
@@ -34,7 +34,7 @@ struct FileResult
     T value{};
 };
 
-template<>
+template <>
 struct FileResult<void>
 {
     bool ok = false;

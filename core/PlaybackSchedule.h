@@ -19,7 +19,10 @@ class PlaybackSchedule
 public:
     static constexpr qint64 DefaultCatchUpMs = 50;
 
-    explicit PlaybackSchedule(qint64 catchUpMs = DefaultCatchUpMs) : mCatchUpUs(catchUpMs * 1000) {}
+    explicit PlaybackSchedule(qint64 catchUpMs = DefaultCatchUpMs)
+        : mCatchUpUs(catchUpMs * 1000)
+    {
+    }
 
     // The first step is planned for nowUs.
     void start(qint64 nowUs);

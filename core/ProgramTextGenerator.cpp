@@ -29,12 +29,10 @@ struct Codes
 
 // Tested in this order, the first match wins; "curve" and "go" behave like motions.
 constexpr Codes MotionCodes[] = {
-    {"left", "L", "L", "L", "L"},       {"right", "R", "R", "R", "R"},
-    {"forward", "F", "F", "F", "F"},    {"back", "B", "B", "B", "B"},
-    {"up", "U", "U", "U", "U"},         {"down", "D", "D", "D", "D"},
-    {"cw", "TR", "TR", "TR", "TR"},     {"ccw", "TL", "TL", "TL", "TL"},
-    {"flip", "FL", "FL", "FL", "FL"},   {"curve", "curve", "curve", "C", "C"},
-    {"go", "go", "go", "G", "G"},
+    {"left", "L", "L", "L", "L"},          {"right", "R", "R", "R", "R"},   {"forward", "F", "F", "F", "F"},
+    {"back", "B", "B", "B", "B"},          {"up", "U", "U", "U", "U"},      {"down", "D", "D", "D", "D"},
+    {"cw", "TR", "TR", "TR", "TR"},        {"ccw", "TL", "TL", "TL", "TL"}, {"flip", "FL", "FL", "FL", "FL"},
+    {"curve", "curve", "curve", "C", "C"}, {"go", "go", "go", "G", "G"},
 };
 
 bool is(const QString &word, const char *caseWord)
@@ -53,7 +51,8 @@ QString closed(const QString &body, const QString &argument)
 } // namespace
 
 ProgramTextGenerator::ProgramTextGenerator(TargetTexts &texts, const Clock &clock)
-    : mTexts(texts), mClock(&clock)
+    : mTexts(texts)
+    , mClock(&clock)
 {
 }
 
@@ -67,8 +66,7 @@ void ProgramTextGenerator::CreateIJList(const QString &word, const QString &argu
         mRecTick = mClock->ticks();
     }
 
-    const QString prefix[TargetKindCount] = {word,     MjPrefix + word, QzPrefix,
-                                             WqPrefix, QzQueuePrefix,   WqQueuePrefix};
+    const QString prefix[TargetKindCount] = {word, MjPrefix + word, QzPrefix, WqPrefix, QzQueuePrefix, WqQueuePrefix};
     QString line[TargetKindCount];
     for (int i = 0; i < TargetKindCount; ++i)
         line[i] = mTexts.isEmpty(i) ? prefix[i] : wait + prefix[i];
@@ -112,11 +110,11 @@ void ProgramTextGenerator::CreateIJList(const QString &word, const QString &argu
         mRecTick = mClock->ticks();
         line[PlainList] = QStringLiteral("command:WAIT30") + eol + word + spacedArgument;
         line[MixJuice] = QStringLiteral("S=\"MJ UDP 192.168.10.1 8889 \"") + eol + MjPrefix
-                + QStringLiteral("command\"") + eol + closed(MjPrefix + QStringLiteral("takeoff"), argument);
-        line[QzProgram] = QzPrefix + QStringLiteral("INIT\":WAIT30:") + eol
-                + closed(QzPrefix + QStringLiteral("TO"), upperArgument);
-        line[WqProgram] = WqPrefix + QStringLiteral("INIT\":WAIT30:") + eol
-                + closed(WqPrefix + QStringLiteral("TO"), upperArgument);
+            + QStringLiteral("command\"") + eol + closed(MjPrefix + QStringLiteral("takeoff"), argument);
+        line[QzProgram] =
+            QzPrefix + QStringLiteral("INIT\":WAIT30:") + eol + closed(QzPrefix + QStringLiteral("TO"), upperArgument);
+        line[WqProgram] =
+            WqPrefix + QStringLiteral("INIT\":WAIT30:") + eol + closed(WqPrefix + QStringLiteral("TO"), upperArgument);
         line[QzQueue].clear();
         line[WqQueue].clear();
         break;

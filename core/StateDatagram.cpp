@@ -63,9 +63,9 @@ QMap<int, QString> stateLabelTexts(const QString &datagram)
         const auto c = table.constFind(QLatin1String(k3));
         if (a == table.constEnd() || b == table.constEnd() || c == table.constEnd())
             return;
-        labels.insert(label, QLatin1String(k1) + QStringLiteral(": ") + *a + EndOfLine
-                          + QLatin1String(k2) + QStringLiteral(": ") + *b + EndOfLine
-                          + QLatin1String(k3) + QStringLiteral(": ") + *c);
+        labels.insert(label,
+                      QLatin1String(k1) + QStringLiteral(": ") + *a + EndOfLine + QLatin1String(k2)
+                          + QStringLiteral(": ") + *b + EndOfLine + QLatin1String(k3) + QStringLiteral(": ") + *c);
     };
 
     single(1, "bat");

@@ -34,8 +34,7 @@ StickValues quantiseStick(qint64 x, qint64 y)
 
 QString stickCommand(StickValues right, StickValues left)
 {
-    return QStringLiteral("rc ") + Str(right.x) + u' ' + Str(right.y) + u' ' + Str(left.y)
-        + u' ' + Str(left.x);
+    return QStringLiteral("rc ") + Str(right.x) + u' ' + Str(right.y) + u' ' + Str(left.y) + u' ' + Str(left.x);
 }
 
 } // namespace hd

@@ -7,12 +7,12 @@ namespace hd {
 // The six program texts, in tab order. The same index names a text area of the
 // record and play window and a section of a flight-plan file.
 enum TargetKind : int {
-    PlainList = 0,   // "Original": the commands as sent, read back by playback
-    MixJuice = 1,    // "MJ": BASIC printing network-module UDP statements
-    QzProgram = 2,   // "QZ"
-    WqProgram = 3,   // "WQ"
-    QzQueue = 4,     // "QZ Q"
-    WqQueue = 5,     // "WQ Q"
+    PlainList = 0, // "Original": the commands as sent, read back by playback
+    MixJuice = 1,  // "MJ": BASIC printing network-module UDP statements
+    QzProgram = 2, // "QZ"
+    WqProgram = 3, // "WQ"
+    QzQueue = 4,   // "QZ Q"
+    WqQueue = 5,   // "WQ Q"
 };
 constexpr int TargetKindCount = 6;
 

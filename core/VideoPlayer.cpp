@@ -7,7 +7,7 @@ namespace hd {
 
 QStringList playerArguments(const QString &frameRateText)
 {
-    return {QStringLiteral("-probesize"), QStringLiteral("32"), QStringLiteral("-i"),
+    return {QStringLiteral("-probesize"),          QStringLiteral("32"),         QStringLiteral("-i"),
             QStringLiteral("udp://0.0.0.0:11111"), QStringLiteral("-framerate"), frameRateText};
 }
 

@@ -71,10 +71,9 @@ const QHash<QString, QByteArray> &queryAnswers()
 bool needsFlight(const QString &word)
 {
     static const QSet<QString> words = {
-        QStringLiteral("land"), QStringLiteral("up"), QStringLiteral("down"),
-        QStringLiteral("left"), QStringLiteral("right"), QStringLiteral("forward"),
-        QStringLiteral("back"), QStringLiteral("cw"), QStringLiteral("ccw"),
-        QStringLiteral("flip"), QStringLiteral("go"), QStringLiteral("curve"),
+        QStringLiteral("land"),  QStringLiteral("up"),      QStringLiteral("down"), QStringLiteral("left"),
+        QStringLiteral("right"), QStringLiteral("forward"), QStringLiteral("back"), QStringLiteral("cw"),
+        QStringLiteral("ccw"),   QStringLiteral("flip"),    QStringLiteral("go"),   QStringLiteral("curve"),
     };
     return words.contains(word);
 }
@@ -150,8 +149,7 @@ bool SimDrone::start(const QHostAddress &address, quint16 port)
     if (d->command)
         stop();
     d->command = new QUdpSocket(this);
-    if (!d->command->bind(address, port,
-                          QAbstractSocket::ShareAddress | QAbstractSocket::ReuseAddressHint)) {
+    if (!d->command->bind(address, port, QAbstractSocket::ShareAddress | QAbstractSocket::ReuseAddressHint)) {
         delete d->command;
         d->command = nullptr;
         return false;
@@ -196,8 +194,7 @@ void SimDrone::setAnswer(const QString &word, const QByteArray &answer)
 
 void SimDrone::setReject(const QString &word, const QString &reason)
 {
-    const QByteArray answer = reason.isEmpty() ? QByteArrayLiteral("error")
-                                               : "error " + reason.toUtf8();
+    const QByteArray answer = reason.isEmpty() ? QByteArrayLiteral("error") : "error " + reason.toUtf8();
     d->script.insert(wordKey(word), Scripted{Reply::Answer, answer});
 }
 
@@ -245,8 +242,7 @@ void SimDrone::readCommands()
         const QNetworkDatagram datagram = d->command->receiveDatagram();
         if (!datagram.isValid())
             continue;
-        handleCommand(QString::fromUtf8(datagram.data()), datagram.senderAddress(),
-                      quint16(datagram.senderPort()));
+        handleCommand(QString::fromUtf8(datagram.data()), datagram.senderAddress(), quint16(datagram.senderPort()));
     }
 }
 
@@ -260,8 +256,7 @@ void SimDrone::handleCommand(const QString &text, const QHostAddress &sender, qu
     const qint64 now = d->clock.elapsed();
     bool slow = false;
     const auto scripted = d->script.constFind(word);
-    const bool grounded = d->flightRules && !d->flying && scripted == d->script.constEnd()
-                          && needsFlight(word);
+    const bool grounded = d->flightRules && !d->flying && scripted == d->script.constEnd() && needsFlight(word);
 
     if (grounded) {
         // Refused: the drone stays where it is.
@@ -280,8 +275,7 @@ void SimDrone::handleCommand(const QString &text, const QHostAddress &sender, qu
         slow = word == QLatin1String("land");
     } else if (d->flying && (word == QLatin1String("up") || word == QLatin1String("down"))) {
         const int step = argument.toInt();
-        d->heightCm = std::clamp(d->heightCm + (word == QLatin1String("up") ? step : -step), 20,
-                                 MaxHeightCm);
+        d->heightCm = std::clamp(d->heightCm + (word == QLatin1String("up") ? step : -step), 20, MaxHeightCm);
     } else if (word == QLatin1String("cw") || word == QLatin1String("ccw")) {
         const int turn = argument.toInt() % 360;
         d->yaw = (d->yaw + (word == QLatin1String("cw") ? turn : -turn) + 540) % 360 - 180;
@@ -299,8 +293,7 @@ void SimDrone::handleCommand(const QString &text, const QHostAddress &sender, qu
     if (scripted != d->script.constEnd()) {
         if (scripted->reply == Reply::Silent)
             return;
-        answer = scripted->reply == Reply::Unknown ? "unknown command: " + text.toUtf8()
-                                                   : scripted->answer;
+        answer = scripted->reply == Reply::Unknown ? "unknown command: " + text.toUtf8() : scripted->answer;
     } else if (grounded) {
         answer = "error Not flying";
     } else if (word == QLatin1String("rc")) {
@@ -311,8 +304,7 @@ void SimDrone::handleCommand(const QString &text, const QHostAddress &sender, qu
     queueAnswer(answer, sender, senderPort, slow ? d->motionDelay : 0);
 }
 
-void SimDrone::queueAnswer(const QByteArray &answer, const QHostAddress &to, quint16 toPort,
-                           int extraDelay)
+void SimDrone::queueAnswer(const QByteArray &answer, const QHostAddress &to, quint16 toPort, int extraDelay)
 {
     if (!isLoopback(to) || !d->command)
         return;
@@ -382,10 +374,9 @@ QByteArray SimDrone::currentState() const
     const int tof = d->heightCm + 10;
     const double baro = -102.87 + d->heightCm / 100.0;
 
-    return QStringLiteral(
-               "mid:-1;x:-100;y:-100;z:-100;mpry:-1,-1,-1;pitch:0;roll:-1;yaw:%1;vgx:0;vgy:0;vgz:0;"
-               "templ:85;temph:88;tof:%2;h:%3;bat:%4;baro:%5;time:%6;"
-               "agx:-5.00;agy:7.00;agz:-999.00;\r\n")
+    return QStringLiteral("mid:-1;x:-100;y:-100;z:-100;mpry:-1,-1,-1;pitch:0;roll:-1;yaw:%1;vgx:0;vgy:0;vgz:0;"
+                          "templ:85;temph:88;tof:%2;h:%3;bat:%4;baro:%5;time:%6;"
+                          "agx:-5.00;agy:7.00;agz:-999.00;\r\n")
         .arg(d->yaw)
         .arg(tof)
         .arg(d->heightCm)
@@ -413,16 +404,12 @@ QStringList SimDrone::videoArguments(quint16 videoPort)
     // The destination is built here from the loopback address and a port number only.
     const QString destination = QStringLiteral("udp://127.0.0.1:%1?pkt_size=1460").arg(videoPort);
     return {QStringLiteral("-hide_banner"), QStringLiteral("-loglevel"), QStringLiteral("error"),
-            QStringLiteral("-nostdin"),
-            QStringLiteral("-re"), QStringLiteral("-f"), QStringLiteral("lavfi"),
-            QStringLiteral("-i"), QStringLiteral("testsrc=size=960x720:rate=30"),
-            QStringLiteral("-c:v"), QStringLiteral("libx264"),
-            QStringLiteral("-preset"), QStringLiteral("ultrafast"),
-            QStringLiteral("-tune"), QStringLiteral("zerolatency"),
-            QStringLiteral("-pix_fmt"), QStringLiteral("yuv420p"),
+            QStringLiteral("-nostdin"), QStringLiteral("-re"), QStringLiteral("-f"), QStringLiteral("lavfi"),
+            QStringLiteral("-i"), QStringLiteral("testsrc=size=960x720:rate=30"), QStringLiteral("-c:v"),
+            QStringLiteral("libx264"), QStringLiteral("-preset"), QStringLiteral("ultrafast"), QStringLiteral("-tune"),
+            QStringLiteral("zerolatency"), QStringLiteral("-pix_fmt"), QStringLiteral("yuv420p"),
             // Frequent key frames, so a player that joins late shows a picture soon.
-            QStringLiteral("-g"), QStringLiteral("30"),
-            QStringLiteral("-f"), QStringLiteral("h264"), destination};
+            QStringLiteral("-g"), QStringLiteral("30"), QStringLiteral("-f"), QStringLiteral("h264"), destination};
 }
 
 void SimDrone::startVideo()

@@ -27,8 +27,7 @@ public:
 
     // Binds the command socket (address sharing on). False for a non-loopback
     // address or a failed bind. Port 0 picks a free port (see port()).
-    bool start(const QHostAddress &address = QHostAddress(QStringLiteral("127.0.0.2")),
-               quint16 port = 8889);
+    bool start(const QHostAddress &address = QHostAddress(QStringLiteral("127.0.0.2")), quint16 port = 8889);
     void stop();
     quint16 port() const;
     QHostAddress address() const;
@@ -41,7 +40,7 @@ public:
     void setReject(const QString &word, const QString &reason = QString());
     // Answers "unknown command: <command text>", as old firmware does to newer commands.
     void setUnknown(const QString &word);
-    void setSilent(const QString &word);                           // no answer
+    void setSilent(const QString &word); // no answer
     void setAllSilent(bool silent);
     // While on, "land" and the motion commands (up, down, left, right, forward, back,
     // cw, ccw, flip, go, curve) on the ground are answered "error Not flying" and
@@ -62,8 +61,7 @@ public:
     void clearReceived() { mReceived.clear(); }
 
     // State datagrams to target:port (loopback only) every intervalMs; false when refused.
-    bool startState(quint16 port = 8890,
-                    const QHostAddress &target = QHostAddress(QStringLiteral("127.0.0.1")),
+    bool startState(quint16 port = 8890, const QHostAddress &target = QHostAddress(QStringLiteral("127.0.0.1")),
                     int intervalMs = 100);
     void stopState();
     bool isStateRunning() const;

@@ -66,58 +66,62 @@ int main(int argc, char **argv)
     QCoreApplication::setApplicationName(QStringLiteral("hoverdeck-drone"));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "A simulated drone for Hoverdeck. It answers on its command socket like a real drone "
-        "and sends state datagrams. Loopback addresses (127.0.0.0/8) only."));
+    parser.setApplicationDescription(
+        QStringLiteral("A simulated drone for Hoverdeck. It answers on its command socket like a real drone "
+                       "and sends state datagrams. Loopback addresses (127.0.0.0/8) only."));
     parser.addHelpOption();
     const QCommandLineOption addressOpt(QStringLiteral("address"),
-        QStringLiteral("Loopback address to bind (default 127.0.0.2)."), QStringLiteral("ip"),
-        QStringLiteral("127.0.0.2"));
-    const QCommandLineOption portOpt(QStringLiteral("port"),
-        QStringLiteral("Command port (default 8889)."), QStringLiteral("port"), QStringLiteral("8889"));
+                                        QStringLiteral("Loopback address to bind (default 127.0.0.2)."),
+                                        QStringLiteral("ip"), QStringLiteral("127.0.0.2"));
+    const QCommandLineOption portOpt(QStringLiteral("port"), QStringLiteral("Command port (default 8889)."),
+                                     QStringLiteral("port"), QStringLiteral("8889"));
     const QCommandLineOption statePortOpt(QStringLiteral("state-port"),
-        QStringLiteral("Port the state datagrams go to (default 8890)."), QStringLiteral("port"),
-        QStringLiteral("8890"));
-    const QCommandLineOption stateTargetOpt(QStringLiteral("state-target"),
-        QStringLiteral("Loopback address the state datagrams go to (default 127.0.0.1)."),
-        QStringLiteral("ip"), QStringLiteral("127.0.0.1"));
-    const QCommandLineOption stateIntervalOpt(QStringLiteral("state-interval"),
-        QStringLiteral("Milliseconds between state datagrams (default 100; 0: no state)."),
-        QStringLiteral("ms"), QStringLiteral("100"));
+                                          QStringLiteral("Port the state datagrams go to (default 8890)."),
+                                          QStringLiteral("port"), QStringLiteral("8890"));
+    const QCommandLineOption stateTargetOpt(
+        QStringLiteral("state-target"),
+        QStringLiteral("Loopback address the state datagrams go to (default 127.0.0.1)."), QStringLiteral("ip"),
+        QStringLiteral("127.0.0.1"));
+    const QCommandLineOption stateIntervalOpt(
+        QStringLiteral("state-interval"),
+        QStringLiteral("Milliseconds between state datagrams (default 100; 0: no state)."), QStringLiteral("ms"),
+        QStringLiteral("100"));
     const QCommandLineOption answerOpt(QStringLiteral("answer"),
-        QStringLiteral("Answer WORD with TEXT (\\r and \\n allowed). Repeatable."),
-        QStringLiteral("WORD=TEXT"));
+                                       QStringLiteral("Answer WORD with TEXT (\\r and \\n allowed). Repeatable."),
+                                       QStringLiteral("WORD=TEXT"));
     const QCommandLineOption rejectOpt(QStringLiteral("reject"),
-        QStringLiteral("Answer WORD with \"error\", or with \"error REASON\" "
-                       "(e.g. 'land=Not flying'). Repeatable."),
-        QStringLiteral("WORD[=REASON]"));
+                                       QStringLiteral("Answer WORD with \"error\", or with \"error REASON\" "
+                                                      "(e.g. 'land=Not flying'). Repeatable."),
+                                       QStringLiteral("WORD[=REASON]"));
     const QCommandLineOption unknownOpt(QStringLiteral("unknown"),
-        QStringLiteral("Answer WORD with \"unknown command: \" and the command, as old "
-                       "firmware does. Repeatable."),
-        QStringLiteral("WORD"));
-    const QCommandLineOption silentOpt(QStringLiteral("silent"),
-        QStringLiteral("Never answer WORD. Repeatable."), QStringLiteral("WORD"));
+                                        QStringLiteral("Answer WORD with \"unknown command: \" and the command, as old "
+                                                       "firmware does. Repeatable."),
+                                        QStringLiteral("WORD"));
+    const QCommandLineOption silentOpt(QStringLiteral("silent"), QStringLiteral("Never answer WORD. Repeatable."),
+                                       QStringLiteral("WORD"));
     const QCommandLineOption answerDelayOpt(QStringLiteral("answer-delay"),
-        QStringLiteral("Milliseconds before each answer (default 0)."), QStringLiteral("ms"),
-        QStringLiteral("0"));
-    const QCommandLineOption motionDelayOpt(QStringLiteral("motion-delay"),
+                                            QStringLiteral("Milliseconds before each answer (default 0)."),
+                                            QStringLiteral("ms"), QStringLiteral("0"));
+    const QCommandLineOption motionDelayOpt(
+        QStringLiteral("motion-delay"),
         QStringLiteral("Extra milliseconds before answering takeoff and land, as a real drone "
                        "answers when the motion is done (default 0)."),
         QStringLiteral("ms"), QStringLiteral("0"));
-    const QCommandLineOption flightRulesOpt(QStringLiteral("flight-rules"),
+    const QCommandLineOption flightRulesOpt(
+        QStringLiteral("flight-rules"),
         QStringLiteral("On the ground, answer \"error Not flying\" to land and to the motion "
                        "commands (up, down, left, right, forward, back, cw, ccw, flip, go, curve) "
                        "and stay put. Scripted words keep their answers."));
-    const QCommandLineOption videoOpt(QStringLiteral("video"),
+    const QCommandLineOption videoOpt(
+        QStringLiteral("video"),
         QStringLiteral("On \"streamon\", send an H.264 test stream to 127.0.0.1 (needs ffmpeg)."));
     const QCommandLineOption videoPortOpt(QStringLiteral("video-port"),
-        QStringLiteral("Port of the video stream (default 11111)."), QStringLiteral("port"),
-        QStringLiteral("11111"));
-    const QCommandLineOption quietOpt(QStringLiteral("quiet"),
-        QStringLiteral("Do not print commands and answers."));
-    parser.addOptions({addressOpt, portOpt, statePortOpt, stateTargetOpt, stateIntervalOpt,
-                       answerOpt, rejectOpt, unknownOpt, silentOpt, answerDelayOpt, motionDelayOpt,
-                       flightRulesOpt, videoOpt, videoPortOpt, quietOpt});
+                                          QStringLiteral("Port of the video stream (default 11111)."),
+                                          QStringLiteral("port"), QStringLiteral("11111"));
+    const QCommandLineOption quietOpt(QStringLiteral("quiet"), QStringLiteral("Do not print commands and answers."));
+    parser.addOptions({addressOpt, portOpt, statePortOpt, stateTargetOpt, stateIntervalOpt, answerOpt, rejectOpt,
+                       unknownOpt, silentOpt, answerDelayOpt, motionDelayOpt, flightRulesOpt, videoOpt, videoPortOpt,
+                       quietOpt});
     parser.process(app);
 
     QTextStream err(stderr);
@@ -125,11 +129,10 @@ int main(int argc, char **argv)
 
     const QHostAddress address(parser.value(addressOpt));
     const QHostAddress stateTarget(parser.value(stateTargetOpt));
-    for (const auto &[text, parsed] : {std::pair{parser.value(addressOpt), address},
-                                       std::pair{parser.value(stateTargetOpt), stateTarget}}) {
+    for (const auto &[text, parsed] :
+         {std::pair{parser.value(addressOpt), address}, std::pair{parser.value(stateTargetOpt), stateTarget}}) {
         if (!SimDrone::isLoopback(parsed)) {
-            err << "hoverdeck-drone: refusing \"" << text
-                << "\": only loopback addresses (127.0.0.0/8) are allowed\n";
+            err << "hoverdeck-drone: refusing \"" << text << "\": only loopback addresses (127.0.0.0/8) are allowed\n";
             return 2;
         }
     }
@@ -140,8 +143,8 @@ int main(int argc, char **argv)
     const int answerDelay = parser.value(answerDelayOpt).toInt(&answerDelayOk);
     const int motionDelay = parser.value(motionDelayOpt).toInt(&motionDelayOk);
     if (!readPort(parser.value(portOpt), true, &port) || !readPort(parser.value(statePortOpt), false, &statePort)
-        || !readPort(parser.value(videoPortOpt), false, &videoPort) || !intervalOk || interval < 0
-        || !answerDelayOk || answerDelay < 0 || !motionDelayOk || motionDelay < 0) {
+        || !readPort(parser.value(videoPortOpt), false, &videoPort) || !intervalOk || interval < 0 || !answerDelayOk
+        || answerDelay < 0 || !motionDelayOk || motionDelay < 0) {
         err << "hoverdeck-drone: a port must be 1..65535 and a time 0 or more milliseconds\n";
         return 2;
     }
@@ -181,12 +184,10 @@ int main(int argc, char **argv)
 
     const bool quiet = parser.isSet(quietOpt);
     if (!quiet) {
-        QObject::connect(&drone, &SimDrone::commandReceived, &drone, [&out](const QString &text) {
-            out << "<- " << visible(text.toUtf8()) << Qt::endl;
-        });
-        QObject::connect(&drone, &SimDrone::answerSent, &drone, [&out](const QByteArray &answer) {
-            out << "-> " << visible(answer) << Qt::endl;
-        });
+        QObject::connect(&drone, &SimDrone::commandReceived, &drone,
+                         [&out](const QString &text) { out << "<- " << visible(text.toUtf8()) << Qt::endl; });
+        QObject::connect(&drone, &SimDrone::answerSent, &drone,
+                         [&out](const QByteArray &answer) { out << "-> " << visible(answer) << Qt::endl; });
         QObject::connect(&drone, &SimDrone::videoRunningChanged, &drone, [&out](bool running) {
             out << (running ? "video stream on" : "video stream off") << Qt::endl;
         });
@@ -194,8 +195,7 @@ int main(int argc, char **argv)
     if (!quiet) {
         out << "hoverdeck-drone on " << address.toString() << ":" << drone.port();
         if (interval > 0)
-            out << ", state to " << stateTarget.toString() << ":" << statePort << " every "
-                << interval << " ms";
+            out << ", state to " << stateTarget.toString() << ":" << statePort << " every " << interval << " ms";
         out << Qt::endl;
     }
 

@@ -97,17 +97,16 @@ void RecWin::CreateIJList(const QString &word, const QString &argument)
 
 QPlainTextEdit *RecWin::MjEF(int i) const
 {
-    static constexpr QPlainTextEdit *Ui::RecWin::*areas[] = {
-        &Ui::RecWin::MjEF_0, &Ui::RecWin::MjEF_1, &Ui::RecWin::MjEF_2,
-        &Ui::RecWin::MjEF_3, &Ui::RecWin::MjEF_4, &Ui::RecWin::MjEF_5};
+    static constexpr QPlainTextEdit *Ui::RecWin::*areas[] = {&Ui::RecWin::MjEF_0, &Ui::RecWin::MjEF_1,
+                                                             &Ui::RecWin::MjEF_2, &Ui::RecWin::MjEF_3,
+                                                             &Ui::RecWin::MjEF_4, &Ui::RecWin::MjEF_5};
     return (i >= 0 && i < hd::TargetKindCount) ? (*ui).*areas[i] : nullptr;
 }
 
 QLabel *RecWin::MjLv(int i) const
 {
-    static constexpr QLabel *Ui::RecWin::*labels[] = {
-        &Ui::RecWin::MjLv_0, &Ui::RecWin::MjLv_1, &Ui::RecWin::MjLv_2,
-        &Ui::RecWin::MjLv_3, &Ui::RecWin::MjLv_4, &Ui::RecWin::MjLv_5};
+    static constexpr QLabel *Ui::RecWin::*labels[] = {&Ui::RecWin::MjLv_0, &Ui::RecWin::MjLv_1, &Ui::RecWin::MjLv_2,
+                                                      &Ui::RecWin::MjLv_3, &Ui::RecWin::MjLv_4, &Ui::RecWin::MjLv_5};
     return (i >= 0 && i < hd::TargetKindCount) ? (*ui).*labels[i] : nullptr;
 }
 
@@ -299,12 +298,15 @@ void RecWin::playNextStep()
         // A zero-length timer fires only after both windows have repainted; a
         // queued call comes before that, so a step without a wait follows at once.
         // It does nothing once the timer was stopped or armed anew.
-        QMetaObject::invokeMethod(this, [this, arming] {
-            if (arming == mPlayArming && mPlayTimer->isActive()) {
-                mPlayTimer->stop();
-                PlayTimer_Action();
-            }
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this,
+            [this, arming] {
+                if (arming == mPlayArming && mPlayTimer->isActive()) {
+                    mPlayTimer->stop();
+                    PlayTimer_Action();
+                }
+            },
+            Qt::QueuedConnection);
     }
 }
 
@@ -322,8 +324,7 @@ void RecWin::StopBB_Action()
 
 bool RecWin::FileRecSave_Action(int)
 {
-    const QString path =
-        FileDialogs::GetSaveFolderItem(this, QStringLiteral("TEXTTYPE"), hd::FlightPlanDefaultName);
+    const QString path = FileDialogs::GetSaveFolderItem(this, QStringLiteral("TEXTTYPE"), hd::FlightPlanDefaultName);
     if (path.isEmpty())
         return false;
 
@@ -340,13 +341,15 @@ bool RecWin::FileRecSave_Action(int)
         const QString holds = lost.size() == 1 ? tr("The text in tab %1 holds the line %2.")
                                                : tr("The texts in tabs %1 hold the line %2.");
         FileDialogs::showFileWarning(
-            this, holds.arg(tabs.join(QStringLiteral(", ")), hd::FlightPlanMarker) + QLatin1Char(' ')
-                      + tr("In the file this line separates the texts, so the plan will not open again as saved."));
+            this,
+            holds.arg(tabs.join(QStringLiteral(", ")), hd::FlightPlanMarker) + QLatin1Char(' ')
+                + tr("In the file this line separates the texts, so the plan will not open again as saved."));
     }
     const hd::FileResult<> result = hd::writeFlightPlanFile(path, texts);
     if (!result.ok) {
-        FileDialogs::showFileError(this, tr("The flight plan could not be saved to \"%1\".\n%2")
-                                             .arg(QDir::toNativeSeparators(path), result.error));
+        FileDialogs::showFileError(
+            this,
+            tr("The flight plan could not be saved to \"%1\".\n%2").arg(QDir::toNativeSeparators(path), result.error));
     }
     return true;
 }

@@ -23,7 +23,7 @@ class RecWin;
 namespace hd {
 class Clock;
 class ProgramTextGenerator;
-}
+} // namespace hd
 
 // The record and play window: six program texts, playback, File > Save...
 class RecWin : public QMainWindow
@@ -47,12 +47,12 @@ public:
 
     // Text area of target kind i (0..5).
     QPlainTextEdit *MjEF(int i) const;
-    QLabel *MjLv(int i) const;          // the caption above text area i
-    QTabWidget *MJType() const;         // the tabs of the six texts
-    QPushButton *PlayBB() const;        // PLAY, which reads PAUSE while playing
-    QPushButton *StopBB() const;        // STOP: ends playback and lands
-    QPushButton *BevelButton1() const;  // never seen (its height is 0), no handler
-    QTimer *PlayTimer() const;          // one playback step per expiry
+    QLabel *MjLv(int i) const;         // the caption above text area i
+    QTabWidget *MJType() const;        // the tabs of the six texts
+    QPushButton *PlayBB() const;       // PLAY, which reads PAUSE while playing
+    QPushButton *StopBB() const;       // STOP: ends playback and lands
+    QPushButton *BevelButton1() const; // never seen (its height is 0), no handler
+    QTimer *PlayTimer() const;         // one playback step per expiry
 
     // Target text i exactly as its area holds it, and its replacement (a change of
     // the area like any other).
@@ -65,8 +65,8 @@ public:
     // Waits are measured on this clock from now on (the default is the system's).
     void setClock(const hd::Clock &clock);
 
-    bool isRecording() const;   // mIsRec
-    qint64 recTick() const;     // mRecTick
+    bool isRecording() const; // mIsRec
+    qint64 recTick() const;   // mRecTick
     bool isPlaying() const { return mIsPlay; }
     // The steps still to play: commands and the milliseconds to wait after each.
     QStringList playCommands() const { return mPlayCmd; }

@@ -18,13 +18,13 @@ struct QuitRecorder
 };
 
 // Like QTEST_MAIN, but with the application object and a recording quit handler.
-#define HD_TEST_MAIN(TestClass)                                                        \
-    int main(int argc, char **argv)                                                    \
-    {                                                                                  \
-        App app(argc, argv);                                                           \
-        hd::setQuitHandler([](int code) { QuitRecorder::codes().append(code); });      \
-        hd::setPlayerSearchPath(QStringList());                                        \
-        TestClass tc;                                                                  \
-        QTEST_SET_MAIN_SOURCE_PATH                                                     \
-        return QTest::qExec(&tc, argc, argv);                                          \
+#define HD_TEST_MAIN(TestClass) \
+    int main(int argc, char **argv) \
+    { \
+        App app(argc, argv); \
+        hd::setQuitHandler([](int code) { QuitRecorder::codes().append(code); }); \
+        hd::setPlayerSearchPath(QStringList()); \
+        TestClass tc; \
+        QTEST_SET_MAIN_SOURCE_PATH \
+        return QTest::qExec(&tc, argc, argv); \
     }

@@ -50,8 +50,7 @@ class tst_Desktop : public QObject
         int x, y, width, height;
     };
     static constexpr Control AddressEF{73, 8, 107, 22}, PortEF{230, 8, 62, 22}, LocalPortEF{231, 35, 62, 22},
-                             Connect{310, 8, 100, 28}, Takeoff{503, 8, 100, 28}, DistanceBox{449, 76, 50, 20},
-                             Forward{352, 107, 100, 28};
+        Connect{310, 8, 100, 28}, Takeoff{503, 8, 100, 28}, DistanceBox{449, 76, 50, 20}, Forward{352, 107, 100, 28};
     static constexpr int CentralHeight = 550;
 
     QTemporaryDir wmConfig;
@@ -102,7 +101,8 @@ class tst_Desktop : public QObject
     {
         return xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
                         QLatin1Char('^') + QRegularExpression::escape(title) + QLatin1Char('$')})
-            .section(u'\n', 0, 0).toInt();
+            .section(u'\n', 0, 0)
+            .toInt();
     }
 
     Geometry geometry(int window) const
@@ -112,17 +112,16 @@ class tst_Desktop : public QObject
                                      QStringLiteral("_NET_FRAME_EXTENTS")});
         const QStringList lrtb = extents.section(u'=', 1).split(u',');
         return {number(info, QStringLiteral("Absolute upper-left X")),
-                number(info, QStringLiteral("Absolute upper-left Y")),
-                number(info, QStringLiteral("Width")), number(info, QStringLiteral("Height")),
-                lrtb.size() == 4 ? lrtb[2].trimmed().toInt() : -1};
+                number(info, QStringLiteral("Absolute upper-left Y")), number(info, QStringLiteral("Width")),
+                number(info, QStringLiteral("Height")), lrtb.size() == 4 ? lrtb[2].trimmed().toInt() : -1};
     }
 
     Layout layout() const
     {
         Layout l{geometry(controller), geometry(recorder)};
         l.activeWindow = xdotool({QStringLiteral("getactivewindow")}).trimmed().toInt();
-        const QList<int> stack = windowIds(run({QStringLiteral("xprop"), QStringLiteral("-root"),
-                                                QStringLiteral("_NET_CLIENT_LIST_STACKING")}));
+        const QList<int> stack = windowIds(
+            run({QStringLiteral("xprop"), QStringLiteral("-root"), QStringLiteral("_NET_CLIENT_LIST_STACKING")}));
         l.controllerStack = stack.indexOf(controller);
         l.recorderStack = stack.indexOf(recorder);
         return l;
@@ -131,9 +130,8 @@ class tst_Desktop : public QObject
     bool asIntended(const Layout &l) const
     {
         const Geometry &c = l.controller, &r = l.recorder;
-        return r.x == c.x + c.width + 8 && r.y == c.y && r.frameTop >= 0 && c.frameTop >= 0
-            && r.y - r.frameTop >= 0 && c.y - c.frameTop >= 0 && l.controllerStack > l.recorderStack
-            && l.activeWindow == controller;
+        return r.x == c.x + c.width + 8 && r.y == c.y && r.frameTop >= 0 && c.frameTop >= 0 && r.y - r.frameTop >= 0
+            && c.y - c.frameTop >= 0 && l.controllerStack > l.recorderStack && l.activeWindow == controller;
     }
 
     // Shows what the screen looked like, so that a failed CI run can be understood.
@@ -184,8 +182,8 @@ private slots:
         });
         for (const char *tool : {"Xvfb", "openbox", "xdotool", "xprop", "xwininfo"})
             QVERIFY2(!QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty(),
-                     qPrintable(QStringLiteral("%1 is not installed (scripts/deps.sh installs it)")
-                                    .arg(QLatin1String(tool))));
+                     qPrintable(
+                         QStringLiteral("%1 is not installed (scripts/deps.sh installs it)").arg(QLatin1String(tool))));
         // CTest names the folder; run by hand, the build's own is next to the tests'.
         QString binDir = qEnvironmentVariable("HOVERDECK_BIN");
         if (binDir.isEmpty())
@@ -195,15 +193,17 @@ private slots:
 
         // -displayfd picks a free display and writes its number once the server listens.
         dieWithTheTest(xvfb);
-        xvfb.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"),
-                                            QStringLiteral("-screen"), QStringLiteral("0"),
-                                            QStringLiteral("1920x1080x24"), QStringLiteral("-nolisten"),
-                                            QStringLiteral("tcp")});
+        xvfb.start(QStringLiteral("Xvfb"),
+                   {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"), QStringLiteral("0"),
+                    QStringLiteral("1920x1080x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
         QByteArray number;
-        QVERIFY2(QTest::qWaitFor([&] {
-                     number += xvfb.readAllStandardOutput();
-                     return number.endsWith('\n') || xvfb.state() == QProcess::NotRunning;
-                 }, 10000) && number.endsWith('\n'),
+        QVERIFY2(QTest::qWaitFor(
+                     [&] {
+                         number += xvfb.readAllStandardOutput();
+                         return number.endsWith('\n') || xvfb.state() == QProcess::NotRunning;
+                     },
+                     10000)
+                     && number.endsWith('\n'),
                  xvfb.readAllStandardError().constData());
         display = QLatin1Char(':') + QString::fromLatin1(number.trimmed());
         env = QProcessEnvironment::systemEnvironment();
@@ -222,11 +222,14 @@ private slots:
         // Its check window comes early, before it handles map requests: a window
         // mapped then stays unmapped for good. The theme it names on the root comes
         // once it has loaded its settings, right before it manages windows.
-        QVERIFY2(QTest::qWaitFor([&] {
-                     return run({QStringLiteral("xprop"), QStringLiteral("-root"), QStringLiteral("_OB_THEME")})
-                                .startsWith(QLatin1String("_OB_THEME("))
-                         || wm.state() == QProcess::NotRunning;
-                 }, 20000) && wm.state() == QProcess::Running,
+        QVERIFY2(QTest::qWaitFor(
+                     [&] {
+                         return run({QStringLiteral("xprop"), QStringLiteral("-root"), QStringLiteral("_OB_THEME")})
+                                    .startsWith(QLatin1String("_OB_THEME("))
+                             || wm.state() == QProcess::NotRunning;
+                     },
+                     20000)
+                     && wm.state() == QProcess::Running,
                  qPrintable(QStringLiteral("openbox did not start: ") + QString::fromLocal8Bit(wm.readAll())));
 
         QVERIFY(drone.start(QHostAddress(QStringLiteral("127.0.0.2")), 0));
@@ -235,24 +238,29 @@ private slots:
         app.setProcessChannelMode(QProcess::MergedChannels);
         dieWithTheTest(app);
         app.start(bin, {});
-        QVERIFY2(QTest::qWaitFor([&] {
-                     controller = findWindow(QStringLiteral("Hoverdeck"));
-                     recorder = findWindow(QStringLiteral("Record & Play"));
-                     return (controller && recorder) || app.state() == QProcess::NotRunning;
-                 }, 20000) && controller && recorder,
+        QVERIFY2(QTest::qWaitFor(
+                     [&] {
+                         controller = findWindow(QStringLiteral("Hoverdeck"));
+                         recorder = findWindow(QStringLiteral("Record & Play"));
+                         return (controller && recorder) || app.state() == QProcess::NotRunning;
+                     },
+                     20000)
+                     && controller && recorder,
                  qPrintable(QStringLiteral("the two windows did not show: ") + QString::fromLocal8Bit(app.readAll())));
 
         // The window manager moves windows after they map: wait until the layout is
         // as intended or has stopped changing for a while.
         QElapsedTimer steady;
         steady.start();
-        const bool calm = QTest::qWaitFor([&] {
-            const Layout now = layout();
-            if (!(now == settled))
-                steady.restart();
-            settled = now;
-            return asIntended(now) || steady.elapsed() > 1000;
-        }, 8000);
+        const bool calm = QTest::qWaitFor(
+            [&] {
+                const Layout now = layout();
+                if (!(now == settled))
+                    steady.restart();
+                settled = now;
+                return asIntended(now) || steady.elapsed() > 1000;
+            },
+            8000);
         if (!calm)
             qWarning("the windows were still moving after 8 s");
         QCOMPARE(settled.controller.width, 780);
@@ -263,9 +271,9 @@ private slots:
     void cleanup()
     {
         if (QTest::currentTestFailed())
-            reportFailure(QString::fromLatin1(QTest::currentTestFunction())
-                          + (QTest::currentDataTag() ? QLatin1Char('-') + QLatin1String(QTest::currentDataTag())
-                                                     : QString()));
+            reportFailure(
+                QString::fromLatin1(QTest::currentTestFunction())
+                + (QTest::currentDataTag() ? QLatin1Char('-') + QLatin1String(QTest::currentDataTag()) : QString()));
     }
 
     void cleanupTestCase()

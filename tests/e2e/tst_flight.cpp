@@ -43,21 +43,44 @@ private slots:
 
     void answersCompleteTheLogLine_data()
     {
-        QTest::addColumn<QString>("how");     // "button N", "send TEXT" or "docmd TEXT"
-        QTest::addColumn<QString>("script");  // "", "reject WORD" or "answer WORD=TEXT"
+        QTest::addColumn<QString>("how");    // "button N", "send TEXT" or "docmd TEXT"
+        QTest::addColumn<QString>("script"); // "", "reject WORD" or "answer WORD=TEXT"
         QTest::addColumn<QString>("sent");
         QTest::addColumn<QString>("log");
 
-        QTest::newRow("command button, ok") << "button 0" << "" << "command" << "command: ok\n";
-        QTest::newRow("takeoff rejected") << "button 1" << "reject takeoff" << "takeoff" << "takeoff: error\n";
-        QTest::newRow("old firmware OK") << "button 2" << "answer land=OK" << "land" << "land: OK\n";
-        QTest::newRow("old firmware ERROR") << "button 12" << "answer flip=ERROR" << "flip f" << "flip f: ERROR\n";
-        QTest::newRow("DoCmd, ok") << "docmd up 20" << "" << "up 20" << "up 20: ok\n";
-        QTest::newRow("DoCmd, error") << "docmd cw 400" << "reject cw" << "cw 400" << "cw 400: error\n";
-        QTest::newRow("Send, typed text") << "send go 50 50 0 20" << "" << "go 50 50 0 20"
+        QTest::newRow("command button, ok") << "button 0"
+                                            << ""
+                                            << "command"
+                                            << "command: ok\n";
+        QTest::newRow("takeoff rejected") << "button 1"
+                                          << "reject takeoff"
+                                          << "takeoff"
+                                          << "takeoff: error\n";
+        QTest::newRow("old firmware OK") << "button 2"
+                                         << "answer land=OK"
+                                         << "land"
+                                         << "land: OK\n";
+        QTest::newRow("old firmware ERROR") << "button 12"
+                                            << "answer flip=ERROR"
+                                            << "flip f"
+                                            << "flip f: ERROR\n";
+        QTest::newRow("DoCmd, ok") << "docmd up 20"
+                                   << ""
+                                   << "up 20"
+                                   << "up 20: ok\n";
+        QTest::newRow("DoCmd, error") << "docmd cw 400"
+                                      << "reject cw"
+                                      << "cw 400"
+                                      << "cw 400: error\n";
+        QTest::newRow("Send, typed text") << "send go 50 50 0 20"
+                                          << ""
+                                          << "go 50 50 0 20"
                                           << "go 50 50 0 20: ok\n";
         // A stick command is never answered: its line stays open.
-        QTest::newRow("rc stays open") << "send rc 0 10 0 0" << "" << "rc 0 10 0 0" << "rc 0 10 0 0: ";
+        QTest::newRow("rc stays open") << "send rc 0 10 0 0"
+                                       << ""
+                                       << "rc 0 10 0 0"
+                                       << "rc 0 10 0 0: ";
     }
     void answersCompleteTheLogLine()
     {
@@ -88,7 +111,7 @@ private slots:
 
     void valueAnswersFillTheQueriedLabel_data()
     {
-        QTest::addColumn<int>("query");       // status label index; button 16 + index
+        QTest::addColumn<int>("query");         // status label index; button 16 + index
         QTest::addColumn<QByteArray>("answer"); // empty: the drone's own
         QTest::addColumn<QString>("label");
 
@@ -104,8 +127,8 @@ private slots:
         QTest::newRow("wifi?") << 9 << QByteArray() << "90";
         QTest::newRow("sdk?") << 10 << QByteArray() << "20";
         QTest::newRow("sn?") << 11 << QByteArray() << "0TQDG7BEDB0E9P";
-        QTest::newRow("semicolons kept for battery?") << 1 << QByteArray("pitch:0;roll:-1;yaw:0;\r\n")
-                                                      << "pitch:0;roll:-1;yaw:0;";
+        QTest::newRow("semicolons kept for battery?")
+            << 1 << QByteArray("pitch:0;roll:-1;yaw:0;\r\n") << "pitch:0;roll:-1;yaw:0;";
         QTest::newRow("answer without line end") << 8 << QByteArray("875mm") << "875mm";
         // A failure is no value: the label keeps its text and the query's line ends.
         QTest::newRow("error with a reason") << 9 << QByteArray("error Not joystick") << "<before>";
@@ -136,7 +159,7 @@ private slots:
     {
         f.click(f.comPB(17)); // battery?
         QTRY_COMPARE(f.staLv(1)->text(), QStringLiteral("87"));
-        f.click(f.comPB(2));  // land
+        f.click(f.comPB(2)); // land
         QTRY_COMPARE(f.log(), QStringLiteral("battery?: land: ok\n"));
     }
 

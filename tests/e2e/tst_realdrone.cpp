@@ -13,10 +13,7 @@ class tst_RealDrone : public QObject
     QProcess drone;
     QString droneOutput;
 
-    static QString droneProgram()
-    {
-        return qEnvironmentVariable("HOVERDECK_BIN") + QStringLiteral("/hoverdeck-drone");
-    }
+    static QString droneProgram() { return qEnvironmentVariable("HOVERDECK_BIN") + QStringLiteral("/hoverdeck-drone"); }
 
     static quint16 freePort()
     {
@@ -42,11 +39,9 @@ private slots:
         f.open(port); // aimed at the loopback drone before anything can send
 
         drone.start(droneProgram(),
-                    {QStringLiteral("--address"), CntWinFixture::DroneAddress,
-                     QStringLiteral("--port"), QString::number(port),
-                     QStringLiteral("--state-interval"), QStringLiteral("50"),
-                     QStringLiteral("--reject"), QStringLiteral("flip=Not joystick"),
-                     QStringLiteral("--flight-rules"),
+                    {QStringLiteral("--address"), CntWinFixture::DroneAddress, QStringLiteral("--port"),
+                     QString::number(port), QStringLiteral("--state-interval"), QStringLiteral("50"),
+                     QStringLiteral("--reject"), QStringLiteral("flip=Not joystick"), QStringLiteral("--flight-rules"),
                      QStringLiteral("--answer"), QStringLiteral("wifi?=72\\r\\n")});
         QVERIFY(drone.waitForStarted(5000));
         const QString banner = QStringLiteral("hoverdeck-drone on 127.0.0.2:%1").arg(port);

@@ -44,11 +44,11 @@ class tst_Reliability : public QObject
     static QByteArray stateFor(int n)
     {
         const QByteArray v = QByteArray::number(n);
-        return "mid:-1;x:-100;y:-100;z:-100;mpry:-1,-1,-1;pitch:" + QByteArray::number(n % 90)
-            + ";roll:-" + QByteArray::number(n % 7) + ";yaw:" + QByteArray::number(n % 360)
+        return "mid:-1;x:-100;y:-100;z:-100;mpry:-1,-1,-1;pitch:" + QByteArray::number(n % 90) + ";roll:-"
+            + QByteArray::number(n % 7) + ";yaw:" + QByteArray::number(n % 360)
             + ";vgx:0;vgy:0;vgz:0;templ:" + QByteArray::number(n % 50) + ";temph:" + QByteArray::number(n % 50 + 3)
-            + ";tof:" + v + ";h:" + QByteArray::number(n % 1000) + ";bat:" + QByteArray::number(n % 101)
-            + ";baro:" + v + ".5;time:" + v + ";agx:" + v + ".00;agy:-" + v + ".00;agz:-1000.00;\r\n";
+            + ";tof:" + v + ";h:" + QByteArray::number(n % 1000) + ";bat:" + QByteArray::number(n % 101) + ";baro:" + v
+            + ".5;time:" + v + ";agx:" + v + ".00;agy:-" + v + ".00;agz:-1000.00;\r\n";
     }
     static QStringList labelsFor(int n)
     {
@@ -175,11 +175,13 @@ private slots:
                 ++ticksDuringFlood;
         });
         ticker.start(10);
-        QVERIFY(pumpUntil([&] {
-            if (ticksDuringFlood >= 20)
-                stop = true;
-            return !flooding;
-        }, 120000));
+        QVERIFY(pumpUntil(
+            [&] {
+                if (ticksDuringFlood >= 20)
+                    stop = true;
+                return !flooding;
+            },
+            120000));
         joinFlood.dismiss();
         flood.join();
         QVERIFY2(ticksDuringFlood >= 20, qPrintable(QString::number(ticksDuringFlood)));
@@ -194,8 +196,8 @@ private slots:
         QVERIFY2(pumpUntil([&] { return logLines() >= delivered; }, CatchUpMs),
                  qPrintable(QStringLiteral("%1 logged, %2 delivered").arg(logLines()).arg(delivered)));
         QVERIFY(logLines() <= sent);
-        qInfo("%d sent, %lld delivered, %d logged, %d timer ticks during the flood", int(sent), delivered,
-              logLines(), ticksDuringFlood);
+        qInfo("%d sent, %lld delivered, %d logged, %d timer ticks during the flood", int(sent), delivered, logLines(),
+              ticksDuringFlood);
         QVERIFY(f.log().startsWith(QStringLiteral("ok\nok\n")));
     }
 
@@ -244,8 +246,8 @@ private slots:
     // The largest UDP payload over IPv4.
     void largestDatagrams_data()
     {
-        QTest::addColumn<QString>("to");       // "answer" or "state"
-        QTest::addColumn<int>("query");        // mStaID for answers
+        QTest::addColumn<QString>("to"); // "answer" or "state"
+        QTest::addColumn<int>("query");  // mStaID for answers
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<int>("label");
         QTest::addColumn<QString>("text");
@@ -304,20 +306,22 @@ private slots:
         QTest::addColumn<QStringList>("texts");
 
         const QChar r(0xFFFD);
-        QTest::newRow("answer, stray byte") << "answer" << 1 << QByteArray("o\xFFk") << QList<int>{1}
-                                            << QStringList{QStringLiteral("o") + r + u'k'};
+        QTest::newRow("answer, stray byte")
+            << "answer" << 1 << QByteArray("o\xFFk") << QList<int>{1} << QStringList{QStringLiteral("o") + r + u'k'};
         QTest::newRow("answer, value then line end")
             << "answer" << 1 << QByteArray("87\xFE\r\n") << QList<int>{1} << QStringList{"87" + QString(r)};
-        QTest::newRow("answer, surrogate") << "answer" << 2 << QByteArray("\xED\xA0\x80s") << QList<int>{2}
-                                           << QStringList{QString(3, r) + u's'};
-        QTest::newRow("answer, overlong") << "answer" << 3 << QByteArray("\xC0\x80x") << QList<int>{3}
-                                          << QStringList{QString(2, r) + u'x'};
+        QTest::newRow("answer, surrogate")
+            << "answer" << 2 << QByteArray("\xED\xA0\x80s") << QList<int>{2} << QStringList{QString(3, r) + u's'};
+        QTest::newRow("answer, overlong")
+            << "answer" << 3 << QByteArray("\xC0\x80x") << QList<int>{3} << QStringList{QString(2, r) + u'x'};
         QTest::newRow("answer, cut emoji") << "answer" << 11 << QByteArray("sn\xF0\x9F\x98") << QList<int>{11}
                                            << QStringList{QStringLiteral("sn") + QString(3, r)};
-        QTest::newRow("answer, NUL inside") << "answer" << 9 << QByteArray("9\0" "0", 3) << QList<int>{9}
-                                            << QStringList{QStringLiteral("9") + QChar(0) + u'0'};
-        QTest::newRow("attitude answer") << "answer" << 5 << QByteArray("pitch:\xFF;roll:1;\r\n")
-                                         << QList<int>{5}
+        QTest::newRow("answer, NUL inside") << "answer" << 9
+                                            << QByteArray("9\0"
+                                                          "0",
+                                                          3)
+                                            << QList<int>{9} << QStringList{QStringLiteral("9") + QChar(0) + u'0'};
+        QTest::newRow("attitude answer") << "answer" << 5 << QByteArray("pitch:\xFF;roll:1;\r\n") << QList<int>{5}
                                          << QStringList{QStringLiteral("pitch:") + r + QStringLiteral("\nroll:1\n")};
         QTest::newRow("ok with stray byte is a value")
             << "answer" << 4 << QByteArray("ok\xFF") << QList<int>{4} << QStringList{QStringLiteral("ok") + r};
@@ -329,8 +333,10 @@ private slots:
                                        << QList<int>{5}
                                        << QStringList{QStringLiteral("pitch: ") + QString(2, r)
                                                       + QStringLiteral("\nroll: 2\nyaw: 3")};
-        QTest::newRow("state, broken key") << "state" << 0 << QByteArray("b\xFF" "at:5;h:9;\r\n") << QList<int>{1, 3}
-                                           << QStringList{"<unchanged>", "9"};
+        QTest::newRow("state, broken key") << "state" << 0
+                                           << QByteArray("b\xFF"
+                                                         "at:5;h:9;\r\n")
+                                           << QList<int>{1, 3} << QStringList{"<unchanged>", "9"};
     }
     void invalidUtf8()
     {

@@ -101,22 +101,35 @@ private slots:
         QTest::newRow("stray bytes in commands")
             << QByteArray("command:WAIT30\nup 20\xFF:WAIT60\nland") + m + "10 '\xFE\xFF" + m + "QZ" + m + "WQ" + m + m
             << QStringList{QStringLiteral("command:WAIT30\nup 20") + r + QStringLiteral(":WAIT60\nland"),
-                           QStringLiteral("10 '") + r + r, "QZ", "WQ", "", ""};
-        QTest::newRow("cut character before a marker")
-            << QByteArray("takeoff\xE2\x82") + m + "b\xC0\x80" + m + "c" + m + "d" + m + "e" + m + "f\xF0"
-            << QStringList{QStringLiteral("takeoff") + r + r, QStringLiteral("b") + r + r, "c", "d", "e",
-                           QStringLiteral("f") + r};
-        QTest::newRow("byte inside a marker")
-            << QByteArray("a\n//-------\xFF-------------//\nb") + m + "c"
-            << QStringList{QStringLiteral("a\n//-------") + r + QStringLiteral("-------------//\nb"), "c", "<old>",
-                           "<old>", "<old>", "<old>"};
-        QTest::newRow("NUL bytes kept")
-            << QByteArray("up\0 20", 6) + m + QByteArray("\0", 1)
-            << QStringList{QStringLiteral("up") + QChar(0) + QStringLiteral(" 20"), QString(QChar(0)), "<old>",
-                           "<old>", "<old>", "<old>"};
-        QTest::newRow("only invalid bytes") << QByteArray("\xFF\xFF\xFF")
-                                            << QStringList{QString(3, QChar(0xFFFD)), "<old>", "<old>", "<old>",
-                                                           "<old>", "<old>"};
+                           QStringLiteral("10 '") + r + r,
+                           "QZ",
+                           "WQ",
+                           "",
+                           ""};
+        QTest::newRow("cut character before a marker") << QByteArray("takeoff\xE2\x82") + m + "b\xC0\x80" + m + "c" + m
+                + "d" + m + "e" + m + "f\xF0" << QStringList{QStringLiteral("takeoff") + r + r,
+                                                             QStringLiteral("b") + r + r,
+                                                             "c",
+                                                             "d",
+                                                             "e",
+                                                             QStringLiteral("f") + r};
+        QTest::newRow("byte inside a marker") << QByteArray("a\n//-------\xFF-------------//\nb") + m
+                + "c" << QStringList{QStringLiteral("a\n//-------") + r + QStringLiteral("-------------//\nb"),
+                                     "c",
+                                     "<old>",
+                                     "<old>",
+                                     "<old>",
+                                     "<old>"};
+        QTest::newRow("NUL bytes kept") << QByteArray("up\0 20", 6) + m + QByteArray("\0", 1)
+                                        << QStringList{QStringLiteral("up") + QChar(0) + QStringLiteral(" 20"),
+                                                       QString(QChar(0)),
+                                                       "<old>",
+                                                       "<old>",
+                                                       "<old>",
+                                                       "<old>"};
+        QTest::newRow("only invalid bytes")
+            << QByteArray("\xFF\xFF\xFF")
+            << QStringList{QString(3, QChar(0xFFFD)), "<old>", "<old>", "<old>", "<old>", "<old>"};
     }
     void invalidUtf8Sections()
     {

@@ -70,7 +70,8 @@ private slots:
         QVERIFY(player.open(QIODevice::WriteOnly));
         player.write("#!/bin/sh\n"
                      "for a in \"$@\"; do printf '%s\\0' \"$a\"; done > \"$0.tmp\"\n"
-                     "mv \"$0.tmp\" \"" + argumentsPath().toUtf8() + "\"\n");
+                     "mv \"$0.tmp\" \""
+                     + argumentsPath().toUtf8() + "\"\n");
         player.close();
         QVERIFY(player.setPermissions(player.permissions() | QFileDevice::ExeOwner));
         FileDialogs::setTestHooks({[this](const QString &) { return playerPath(); }, {}, {}});
@@ -229,8 +230,9 @@ private slots:
         f.click(QStringLiteral("StreamOnPM"));
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(argumentsPath()), 10000);
         QTRY_VERIFY_WITH_TIMEOUT(!f.win->isPlayerRunning(), 10000);
-        const QStringList expected = {QStringLiteral("-probesize"), QStringLiteral("32"), QStringLiteral("-i"),
-                                      QStringLiteral("udp://0.0.0.0:11111"), QStringLiteral("-framerate"), rate};
+        const QStringList expected = {QStringLiteral("-probesize"), QStringLiteral("32"),
+                                      QStringLiteral("-i"),         QStringLiteral("udp://0.0.0.0:11111"),
+                                      QStringLiteral("-framerate"), rate};
         QCOMPARE(readArguments(argumentsPath()), expected);
         QVERIFY(!QFile::exists(injectedPath()));
         QTRY_COMPARE(f.log(), QStringLiteral("streamon: ok\n"));

@@ -54,18 +54,12 @@ private slots:
         const QByteArray state = f.drone.currentState();
         QVERIFY(state.endsWith(";\r\n"));
         const QStringList expected = {
-            QStringLiteral("100.0"),
-            stateValue(state, "bat"),
-            QStringLiteral("0"),
-            QStringLiteral("0"),
-            QStringLiteral("85 - 88"),
-            QStringLiteral("pitch: 0\nroll: -1\nyaw: 0"),
-            QStringLiteral("-102.87"),
-            QStringLiteral("agx: -5.00\nagy: 7.00\nagz: -999.00"),
-            QStringLiteral("10"),
-            QStringLiteral("90"),
-            QStringLiteral("20"),
-            QStringLiteral("0TQDG7BEDB0E9P"),
+            QStringLiteral("100.0"),   stateValue(state, "bat"),
+            QStringLiteral("0"),       QStringLiteral("0"),
+            QStringLiteral("85 - 88"), QStringLiteral("pitch: 0\nroll: -1\nyaw: 0"),
+            QStringLiteral("-102.87"), QStringLiteral("agx: -5.00\nagy: 7.00\nagz: -999.00"),
+            QStringLiteral("10"),      QStringLiteral("90"),
+            QStringLiteral("20"),      QStringLiteral("0TQDG7BEDB0E9P"),
         };
         QTRY_COMPARE(labels(), expected);
 
@@ -98,8 +92,7 @@ private slots:
             << QStringList{"query 5", "state pitch:1;roll:-2;yaw:30;\r\n"} << 5 << "pitch: 1\nroll: -2\nyaw: 30";
         QTest::newRow("attitude state, answer")
             << QStringList{"state pitch:1;roll:-2;yaw:30;\r\n", "query 5"} << 5 << "pitch:0\nroll:-1\nyaw:0\n";
-        QTest::newRow("missing key keeps the answer")
-            << QStringList{"query 4", "state templ:60;\r\n"} << 4 << "85~88C";
+        QTest::newRow("missing key keeps the answer") << QStringList{"query 4", "state templ:60;\r\n"} << 4 << "85~88C";
         QTest::newRow("temp from state") << QStringList{"query 4", "state templ:60;temph:62;\r\n"} << 4 << "60 - 62";
     }
     void answerAndStateOverwriteEachOther()
@@ -142,8 +135,8 @@ private slots:
             for (int n = 0; !stop && running.elapsed() < FloodMs; ++n) {
                 const QByteArray state =
                     "mid:-1;x:-100;y:-100;z:-100;mpry:-1,-1,-1;pitch:0;roll:0;yaw:0;vgx:0;vgy:0;vgz:0;"
-                    "templ:44;temph:47;tof:10;h:0;bat:" + QByteArray::number(n % 100)
-                    + ";baro:138.82;time:0;agx:9.00;agy:0.00;agz:-1000.00;\r\n";
+                    "templ:44;temph:47;tof:10;h:0;bat:"
+                    + QByteArray::number(n % 100) + ";baro:138.82;time:0;agx:9.00;agy:0.00;agz:-1000.00;\r\n";
                 if (socket.writeDatagram(state, QHostAddress(QStringLiteral("127.0.0.1")), 8890) > 0)
                     ++sent;
                 // Up to 100000 a second: more than the window can parse, yet few
@@ -167,15 +160,17 @@ private slots:
         // Loopback may drop a datagram while the flood runs: a command without an
         // answer is sent again, as a user would press the button again.
         QElapsedTimer sinceSent;
-        QVERIFY(QTest::qWaitFor([&] {
-            if (f.log().endsWith(QLatin1String("command: ok\n")))
-                return true;
-            if (!sinceSent.isValid() || sinceSent.elapsed() > 500) {
-                f.win->DoCmd(QStringLiteral("command"));
-                sinceSent.start();
-            }
-            return false;
-        }, 2 * FloodMs));
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                if (f.log().endsWith(QLatin1String("command: ok\n")))
+                    return true;
+                if (!sinceSent.isValid() || sinceSent.elapsed() > 500) {
+                    f.win->DoCmd(QStringLiteral("command"));
+                    sinceSent.start();
+                }
+                return false;
+            },
+            2 * FloodMs));
         QVERIFY2(flooding, "the answer was shown only after the flood had ended");
         QTRY_VERIFY_WITH_TIMEOUT(ticks >= 10, 2 * FloodMs);
         QVERIFY2(flooding, "timers ran only after the flood had ended");
@@ -185,10 +180,12 @@ private slots:
         flood.join();
         // The socket's buffer may still be full of the flood and drop a datagram
         // sent now: the final one is sent again until the window shows it.
-        QVERIFY(QTest::qWaitFor([&] {
-            f.drone.sendState("bat:12345;\r\n");
-            return f.staLv(1)->text() == QLatin1String("12345");
-        }, 10000));
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                f.drone.sendState("bat:12345;\r\n");
+                return f.staLv(1)->text() == QLatin1String("12345");
+            },
+            10000));
     }
 
     void disconnectClosesTheStateSocket()

@@ -139,9 +139,9 @@ private slots:
         f.clearLog();
 
         startPlayer();
-        QCOMPARE(playerArgs(), (QStringList{QStringLiteral("-probesize"), QStringLiteral("32"),
-                                            QStringLiteral("-i"), QStringLiteral("udp://0.0.0.0:11111"),
-                                            QStringLiteral("-framerate"), frameRate}));
+        QCOMPARE(playerArgs(),
+                 (QStringList{QStringLiteral("-probesize"), QStringLiteral("32"), QStringLiteral("-i"),
+                              QStringLiteral("udp://0.0.0.0:11111"), QStringLiteral("-framerate"), frameRate}));
         QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("pwned"))));
         QTRY_COMPARE(f.log(), QStringLiteral("streamon: ok\n"));
         QCOMPARE(f.cmdLine(), QStringLiteral("streamon"));

@@ -50,13 +50,20 @@ private slots:
         QTest::addColumn<QString>("type");
         QTest::addColumn<QString>("file");
         QTest::addColumn<bool>("admitted");
-        QTest::newRow("text plan") << "TEXTTYPE" << "FlightPlan.txt" << true;
-        QTest::newRow("text other") << "TEXTTYPE" << "FlightPlan.bin" << false;
-        QTest::newRow("text no extension") << "TEXTTYPE" << "FlightPlan" << false;
-        QTest::newRow("any player") << "anytype" << "ffplay" << true;
-        QTest::newRow("any text") << "anytype" << "a.txt" << true;
-        QTest::newRow("bin") << "bintype" << "fw.bin" << true;
-        QTest::newRow("bin text") << "bintype" << "fw.txt" << false;
+        QTest::newRow("text plan") << "TEXTTYPE"
+                                   << "FlightPlan.txt" << true;
+        QTest::newRow("text other") << "TEXTTYPE"
+                                    << "FlightPlan.bin" << false;
+        QTest::newRow("text no extension") << "TEXTTYPE"
+                                           << "FlightPlan" << false;
+        QTest::newRow("any player") << "anytype"
+                                    << "ffplay" << true;
+        QTest::newRow("any text") << "anytype"
+                                  << "a.txt" << true;
+        QTest::newRow("bin") << "bintype"
+                             << "fw.bin" << true;
+        QTest::newRow("bin text") << "bintype"
+                                  << "fw.txt" << false;
     }
 
     void fileTypes()
@@ -80,10 +87,7 @@ private slots:
     }
 
     // Bound at start-up, before any window opened: the first choice reaches them.
-    void handlersBoundBeforeOpen()
-    {
-        QVERIFY(MainMenuBar::instance()->choose(QStringLiteral("WindowControll")));
-    }
+    void handlersBoundBeforeOpen() { QVERIFY(MainMenuBar::instance()->choose(QStringLiteral("WindowControll"))); }
 
     void openPlacesTheWindowsSideBySide()
     {

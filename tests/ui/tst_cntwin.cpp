@@ -73,8 +73,7 @@ private slots:
         QCOMPARE(atOpen.content, QSize(780, 550));
         QCOMPARE(atOpen.minimum, atOpen.maximum);
         QVERIFY(RecWin::instance()->isVisible());
-        QCOMPARE(RecWin::instance()->geometry().topLeft(),
-                 f.win->geometry().topLeft() + QPoint(780 + 8, 0));
+        QCOMPARE(RecWin::instance()->geometry().topLeft(), f.win->geometry().topLeft() + QPoint(780 + 8, 0));
         QVERIFY(!f.control<QTimer>("StaTimerX")->isActive());
         QCOMPARE(f.control<QTimer>("StaTimerX")->interval(), 200);
     }
@@ -97,11 +96,14 @@ private slots:
         QTest::addColumn<QString>("expectedLog");
         QTest::addColumn<QString>("expectedList"); // the recorder's plain list
 
-        QTest::newRow("ok") << "cw 90" << QByteArray() << "cw 90: ok\n" << "cw 90";
-        QTest::newRow("error") << "flip x" << QByteArray("error") << "flip x: error\n" << "flip x";
-        QTest::newRow("capital OK") << "cw 30" << QByteArray("OK") << "cw 30: OK\n" << "cw 30";
-        QTest::newRow("third word not recorded")
-            << "rc 10 20 30 40" << QByteArray("ok") << "rc 10 20 30 40: ok\n" << "rc 10";
+        QTest::newRow("ok") << "cw 90" << QByteArray() << "cw 90: ok\n"
+                            << "cw 90";
+        QTest::newRow("error") << "flip x" << QByteArray("error") << "flip x: error\n"
+                               << "flip x";
+        QTest::newRow("capital OK") << "cw 30" << QByteArray("OK") << "cw 30: OK\n"
+                                    << "cw 30";
+        QTest::newRow("third word not recorded") << "rc 10 20 30 40" << QByteArray("ok") << "rc 10 20 30 40: ok\n"
+                                                 << "rc 10";
     }
 
     void doCmdCompletesTheLogLine()
@@ -129,8 +131,7 @@ private slots:
 
         QTest::newRow("battery") << 17 << QByteArray("87\r\n") << "87";
         QTest::newRow("battery keeps ;") << 17 << QByteArray("1;2;3;") << "1;2;3;";
-        QTest::newRow("attitude") << 21 << QByteArray("pitch:0;roll:-1;yaw:0;\r\n")
-                                  << "pitch:0\nroll:-1\nyaw:0\n";
+        QTest::newRow("attitude") << 21 << QByteArray("pitch:0;roll:-1;yaw:0;\r\n") << "pitch:0\nroll:-1\nyaw:0\n";
         QTest::newRow("acceleration") << 23 << QByteArray("1;2;3;") << "1\n2\n3\n";
         QTest::newRow("sn") << 27 << QByteArray("0TQDG7BEDB0E9P\r\n") << "0TQDG7BEDB0E9P";
     }
@@ -167,9 +168,12 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<qint64>("port");
 
-        QTest::newRow("fraction truncated") << "PortEF" << "8889.7" << qint64(8889);
-        QTest::newRow("local port") << "LocalPortEF" << "9000" << qint64(9000);
-        QTest::newRow("no number") << "PortEF" << "abc" << qint64(0);
+        QTest::newRow("fraction truncated") << "PortEF"
+                                            << "8889.7" << qint64(8889);
+        QTest::newRow("local port") << "LocalPortEF"
+                                    << "9000" << qint64(9000);
+        QTest::newRow("no number") << "PortEF"
+                                   << "abc" << qint64(0);
     }
 
     void portFieldsShareOnePort()
@@ -262,12 +266,13 @@ private slots:
         QTest::addColumn<QString>("expectedLog");
 
         const QString connected = QStringLiteral("Connect to 127.0.0.2\n");
-        QTest::newRow("not bound") << false << CntWinFixture::DroneAddress << "28889" << "takeoff: error...\n";
-        QTest::newRow("address does not parse") << true << "127.0.0.two" << "28889"
-                                                << connected + "takeoff: error...\n";
+        QTest::newRow("not bound") << false << CntWinFixture::DroneAddress << "28889"
+                                   << "takeoff: error...\n";
+        QTest::newRow("address does not parse") << true << "127.0.0.two"
+                                                << "28889" << connected + "takeoff: error...\n";
         // 99999 would wrap to 34463 in a 16-bit port.
-        QTest::newRow("port out of range") << true << CntWinFixture::DroneAddress << "99999"
-                                           << connected + "takeoff: error...\n";
+        QTest::newRow("port out of range")
+            << true << CntWinFixture::DroneAddress << "99999" << connected + "takeoff: error...\n";
         QTest::newRow("negative port") << true << CntWinFixture::DroneAddress << "-1"
                                        << connected + "takeoff: error...\n";
     }

@@ -96,12 +96,11 @@ private slots:
     void designTexts()
     {
         QCOMPARE(captions(0, 15),
-                 QStringList({"command", "takeoff", "land", "stop", "cw 45", "ccw 45", "up 20", "down 20",
-                              "forward 50", "back 50", "right 50", "left 50", "flip f", "flip b", "flip r",
-                              "flip l"}));
+                 QStringList({"command", "takeoff", "land", "stop", "cw 45", "ccw 45", "up 20", "down 20", "forward 50",
+                              "back 50", "right 50", "left 50", "flip f", "flip b", "flip r", "flip l"}));
         QCOMPARE(captions(16, 27),
-                 QStringList({"speed?", "battery?", "time?", "height?", "temp?", "attitude?", "baro?",
-                              "acceleration?", "tof?", "wifi?", "sdk?", "sn?"}));
+                 QStringList({"speed?", "battery?", "time?", "height?", "temp?", "attitude?", "baro?", "acceleration?",
+                              "tof?", "wifi?", "sdk?", "sn?"}));
         QCOMPARE(slider("SpeedSld")->value(), 100);
         QVERIFY(!slider("SpeedSld")->hasTracking());
         QCOMPARE(slider("dSld")->value(), 50);
@@ -126,25 +125,37 @@ private slots:
 
         // In this order: "takeoff" opens a flight that "land" ends. Where the plain
         // list cannot show how a command was split, the QZ text can.
-        QTest::newRow("command") << 0 << "command: ok\n" << 0 << "" << "";
-        QTest::newRow("takeoff") << 1 << "takeoff: ok\n" << 0 << "command:WAIT30\ntakeoff" << "";
-        QTest::newRow("land") << 2 << "land: ok\n" << 0 << "land\n" << "";
-        QTest::newRow("stop") << 3 << "stop: ok\n" << 0 << "stop\n" << "";
-        const char *moves[][3] = {{"cw", "45", "TR"},      {"ccw", "45", "TL"},  {"up", "20", "U"},
-                                  {"down", "20", "D"},     {"forward", "50", "F"}, {"back", "50", "B"},
-                                  {"right", "50", "R"},    {"left", "50", "L"},  {"flip", "f", "FL"},
-                                  {"flip", "b", "FL"},     {"flip", "r", "FL"},  {"flip", "l", "FL"}};
+        QTest::newRow("command") << 0 << "command: ok\n"
+                                 << 0 << ""
+                                 << "";
+        QTest::newRow("takeoff") << 1 << "takeoff: ok\n"
+                                 << 0 << "command:WAIT30\ntakeoff"
+                                 << "";
+        QTest::newRow("land") << 2 << "land: ok\n"
+                              << 0 << "land\n"
+                              << "";
+        QTest::newRow("stop") << 3 << "stop: ok\n"
+                              << 0 << "stop\n"
+                              << "";
+        const char *moves[][3] = {{"cw", "45", "TR"},   {"ccw", "45", "TL"},    {"up", "20", "U"},
+                                  {"down", "20", "D"},  {"forward", "50", "F"}, {"back", "50", "B"},
+                                  {"right", "50", "R"}, {"left", "50", "L"},    {"flip", "f", "FL"},
+                                  {"flip", "b", "FL"},  {"flip", "r", "FL"},    {"flip", "l", "FL"}};
         for (int i = 4; i <= 15; ++i) {
             const QString word = QString::fromLatin1(moves[i - 4][0]);
             const QString arg = QString::fromLatin1(moves[i - 4][1]);
             QTest::addRow("%s %s", moves[i - 4][0], moves[i - 4][1])
-                << i << word + u' ' + arg + ": ok\n" << 2
-                << QStringLiteral("?\"QZ %1 %2\"").arg(QLatin1String(moves[i - 4][2]), arg.toUpper()) << "";
+                << i << word + u' ' + arg + ": ok\n"
+                << 2 << QStringLiteral("?\"QZ %1 %2\"").arg(QLatin1String(moves[i - 4][2]), arg.toUpper()) << "";
         }
-        const char *values[] = {"100.0", "87", "11s", "15dm", "85~88C", "pitch:0\nroll:-1\nyaw:0\n", "-102.865509",
-                                "agx:-5.00\nagy:7.00\nagz:-999.00\n", "875mm", "90", "20", "0TQDG7BEDB0E9P"};
-        const QStringList queries = {"speed?", "battery?", "time?", "height?", "temp?", "attitude?", "baro?",
-                                     "acceleration?", "tof?", "wifi?", "sdk?", "sn?"};
+        const char *values[] = {"100.0",       "87",
+                                "11s",         "15dm",
+                                "85~88C",      "pitch:0\nroll:-1\nyaw:0\n",
+                                "-102.865509", "agx:-5.00\nagy:7.00\nagz:-999.00\n",
+                                "875mm",       "90",
+                                "20",          "0TQDG7BEDB0E9P"};
+        const QStringList queries = {"speed?", "battery?",      "time?", "height?", "temp?", "attitude?",
+                                     "baro?",  "acceleration?", "tof?",  "wifi?",   "sdk?",  "sn?"};
         // "speed?" last: its answer must move from the label of the query before it.
         for (int i : {17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 16})
             QTest::addRow("%s", qPrintable(queries[i - 16]))
@@ -176,13 +187,20 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("qz"); // the recorder's QZ text: only the argument is upper-cased
 
-        QTest::newRow("query") << "battery?" << "?\"QZ ? battery?\"";
-        QTest::newRow("other command") << "xyz ab cd" << "?\"QZ xyz AB CD\"";
-        QTest::newRow("stick command") << "rc 10 -20 30 0" << "?\"QZ rc 10 -20 30 0\"";
-        QTest::newRow("two spaces") << "up  20" << "?\"QZ U  20\"";
-        QTest::newRow("leading space") << " up 20" << "?\"QZ  UP 20\"";
-        QTest::newRow("trailing space") << "cw 30 " << "?\"QZ TR 30 \"";
-        QTest::newRow("empty") << "" << "?\"QZ \"";
+        QTest::newRow("query") << "battery?"
+                               << "?\"QZ ? battery?\"";
+        QTest::newRow("other command") << "xyz ab cd"
+                                       << "?\"QZ xyz AB CD\"";
+        QTest::newRow("stick command") << "rc 10 -20 30 0"
+                                       << "?\"QZ rc 10 -20 30 0\"";
+        QTest::newRow("two spaces") << "up  20"
+                                    << "?\"QZ U  20\"";
+        QTest::newRow("leading space") << " up 20"
+                                       << "?\"QZ  UP 20\"";
+        QTest::newRow("trailing space") << "cw 30 "
+                                        << "?\"QZ TR 30 \"";
+        QTest::newRow("empty") << ""
+                               << "?\"QZ \"";
     }
 
     void sendButtonSendsTheCommandLine()
@@ -242,8 +260,8 @@ private slots:
     void distanceSliderRewritesCaptionsAndCombo()
     {
         slider("dSld")->setValue(120);
-        QCOMPARE(captions(6, 11), QStringList({"up 120", "down 120", "forward 120", "back 120", "right 120",
-                                                "left 120"}));
+        QCOMPARE(captions(6, 11),
+                 QStringList({"up 120", "down 120", "forward 120", "back 120", "right 120", "left 120"}));
         QCOMPARE(combo("dTa")->currentText(), QStringLiteral("120"));
         QCOMPARE(captions(4, 5), QStringList({"cw 45", "ccw 45"}));
 
@@ -264,8 +282,7 @@ private slots:
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, item.center());
         QTRY_COMPARE(dTa->currentText(), QStringLiteral("50"));
         QCOMPARE(slider("dSld")->value(), 50);
-        QCOMPARE(captions(6, 11),
-                 QStringList({"up 50", "down 50", "forward 50", "back 50", "right 50", "left 50"}));
+        QCOMPARE(captions(6, 11), QStringList({"up 50", "down 50", "forward 50", "back 50", "right 50", "left 50"}));
     }
 
     void comboTextMirrorsIntoTheSlider_data()
@@ -277,16 +294,25 @@ private slots:
         QTest::addColumn<QString>("textAfter");
         QTest::addColumn<QString>("caption"); // of ComPB 6 (distance) or 4 (angle)
 
-        QTest::newRow("050 at 120") << "dTa" << 120 << "050" << 50 << "50" << "up 50";
-        QTest::newRow("050 at 50 stays") << "dTa" << 50 << "050" << 50 << "050" << "up 50";
-        QTest::newRow("fraction") << "dTa" << 50 << "75.9" << 75 << "75" << "up 75";
-        QTest::newRow("120 stays") << "dTa" << 50 << "120" << 120 << "120" << "up 120";
+        QTest::newRow("050 at 120") << "dTa" << 120 << "050" << 50 << "50"
+                                    << "up 50";
+        QTest::newRow("050 at 50 stays") << "dTa" << 50 << "050" << 50 << "050"
+                                         << "up 50";
+        QTest::newRow("fraction") << "dTa" << 50 << "75.9" << 75 << "75"
+                                  << "up 75";
+        QTest::newRow("120 stays") << "dTa" << 50 << "120" << 120 << "120"
+                                   << "up 120";
         // The slider pins to its range and the pinned value is written back.
-        QTest::newRow("below minimum") << "dTa" << 50 << "1" << 20 << "20" << "up 20";
-        QTest::newRow("above maximum") << "dTa" << 50 << "9999" << 500 << "500" << "up 500";
-        QTest::newRow("no number") << "dTa" << 50 << "abc" << 20 << "20" << "up 20";
-        QTest::newRow("angle") << "aTa" << 45 << "90" << 90 << "90" << "cw 90";
-        QTest::newRow("angle negative") << "aTa" << 45 << "-5" << 1 << "1" << "cw 1";
+        QTest::newRow("below minimum") << "dTa" << 50 << "1" << 20 << "20"
+                                       << "up 20";
+        QTest::newRow("above maximum") << "dTa" << 50 << "9999" << 500 << "500"
+                                       << "up 500";
+        QTest::newRow("no number") << "dTa" << 50 << "abc" << 20 << "20"
+                                   << "up 20";
+        QTest::newRow("angle") << "aTa" << 45 << "90" << 90 << "90"
+                               << "cw 90";
+        QTest::newRow("angle negative") << "aTa" << 45 << "-5" << 1 << "1"
+                                        << "cw 1";
     }
 
     void comboTextMirrorsIntoTheSlider()
@@ -321,17 +347,39 @@ private slots:
         QTest::addColumn<QString>("boxText");
         QTest::addColumn<int>("value");
 
-        QTest::newRow("120 from 50") << "dTa" << 50 << "120" << "typing" << "120" << 120;
-        QTest::newRow("75 from 50") << "dTa" << 50 << "75" << "return" << "75" << 75;
-        QTest::newRow("20 from 500") << "dTa" << 500 << "20" << "focus leaves" << "20" << 20;
-        QTest::newRow("500 from 20") << "dTa" << 20 << "500" << "typing" << "500" << 500;
-        QTest::newRow("angle 1 from 45") << "aTa" << 45 << "1" << "return" << "1" << 1;
-        QTest::newRow("angle 720 from 1") << "aTa" << 1 << "720" << "typing" << "720" << 720;
-        QTest::newRow("below the range, still typing") << "dTa" << 50 << "5" << "typing" << "5" << 20;
-        QTest::newRow("below the range, Return") << "dTa" << 50 << "5" << "return" << "20" << 20;
-        QTest::newRow("above the range, focus leaves") << "dTa" << 50 << "9999" << "focus leaves" << "500" << 500;
-        QTest::newRow("leading zero, Return") << "dTa" << 120 << "050" << "return" << "50" << 50;
-        QTest::newRow("angle 0, focus leaves") << "aTa" << 90 << "0" << "focus leaves" << "1" << 1;
+        QTest::newRow("120 from 50") << "dTa" << 50 << "120"
+                                     << "typing"
+                                     << "120" << 120;
+        QTest::newRow("75 from 50") << "dTa" << 50 << "75"
+                                    << "return"
+                                    << "75" << 75;
+        QTest::newRow("20 from 500") << "dTa" << 500 << "20"
+                                     << "focus leaves"
+                                     << "20" << 20;
+        QTest::newRow("500 from 20") << "dTa" << 20 << "500"
+                                     << "typing"
+                                     << "500" << 500;
+        QTest::newRow("angle 1 from 45") << "aTa" << 45 << "1"
+                                         << "return"
+                                         << "1" << 1;
+        QTest::newRow("angle 720 from 1") << "aTa" << 1 << "720"
+                                          << "typing"
+                                          << "720" << 720;
+        QTest::newRow("below the range, still typing") << "dTa" << 50 << "5"
+                                                       << "typing"
+                                                       << "5" << 20;
+        QTest::newRow("below the range, Return") << "dTa" << 50 << "5"
+                                                 << "return"
+                                                 << "20" << 20;
+        QTest::newRow("above the range, focus leaves") << "dTa" << 50 << "9999"
+                                                       << "focus leaves"
+                                                       << "500" << 500;
+        QTest::newRow("leading zero, Return") << "dTa" << 120 << "050"
+                                              << "return"
+                                              << "50" << 50;
+        QTest::newRow("angle 0, focus leaves") << "aTa" << 90 << "0"
+                                               << "focus leaves"
+                                               << "1" << 1;
     }
 
     void typingIntoTheBoxes()

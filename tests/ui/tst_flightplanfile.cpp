@@ -91,11 +91,11 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QStringList>("warnedTabs"); // named in one warning; none: no warning
         QTest::newRow("a, -, b, -, -, c")
-            << Six{"a", "", "b", "", "", "c"}
-            << "a\n" + M + "\n\n" + M + "\nb\n" + M + "\n\n" + M + "\n\n" + M + "\nc" << QStringList();
-        QTest::newRow("six empty texts")
-            << Six{"", "", "", "", "", ""} << "\n" + M + "\n\n" + M + "\n\n" + M + "\n\n" + M + "\n\n" + M + "\n"
+            << Six{"a", "", "b", "", "", "c"} << "a\n" + M + "\n\n" + M + "\nb\n" + M + "\n\n" + M + "\n\n" + M + "\nc"
             << QStringList();
+        QTest::newRow("six empty texts") << Six{"", "", "", "", "", ""}
+                                         << "\n" + M + "\n\n" + M + "\n\n" + M + "\n\n" + M + "\n\n" + M + "\n"
+                                         << QStringList();
         QTest::newRow("line ends kept, UTF-8 without mark")
             << Six{"land\n", "", "", "", "", QStringLiteral("\u00FC\u00A0\n")}
             << "land\n\n" + M + "\n\n" + M + "\n\n" + M + "\n\n" + M + "\n\n" + M + "\n\xC3\xBC\xC2\xA0\n"
@@ -103,7 +103,8 @@ private slots:
         const QString marker = QString::fromLatin1(M);
         QTest::newRow("marker line inside MJ, saved as is")
             << Six{"a", "x\n" + marker + "\ny", "", "", "", ""}
-            << "a\n" + M + "\nx\n" + M + "\ny\n" + M + "\n\n" + M + "\n\n" + M + "\n\n" + M + "\n" << QStringList{"MJ"};
+            << "a\n" + M + "\nx\n" + M + "\ny\n" + M + "\n\n" + M + "\n\n" + M + "\n\n" + M + "\n"
+            << QStringList{"MJ"};
         QTest::newRow("marker ending the queues, saved as is")
             << Six{"", "", "", "", "q " + marker, "w\n" + marker + "\n"}
             << "\n" + M + "\n\n" + M + "\n\n" + M + "\n\n" + M + "\nq " + M + "\n" + M + "\nw\n" + M + "\n"
@@ -136,9 +137,12 @@ private slots:
     {
         QTest::addColumn<Six>("texts");
         QTest::newRow("empty") << Six{"", "", "", "", "", ""};
-        QTest::newRow("recorded flight")
-            << Six{"command:WAIT30\ntakeoff:WAIT180\nland\n", "10 S=\"MJ UDP 192.168.10.1 8889 \"\n20 ?STR$(S);\"land\"\n",
-                   "10 ?\"QZ LD\"\n", "10 ?\"WQ LD\"\n", "", ""};
+        QTest::newRow("recorded flight") << Six{"command:WAIT30\ntakeoff:WAIT180\nland\n",
+                                                "10 S=\"MJ UDP 192.168.10.1 8889 \"\n20 ?STR$(S);\"land\"\n",
+                                                "10 ?\"QZ LD\"\n",
+                                                "10 ?\"WQ LD\"\n",
+                                                "",
+                                                ""};
         QTest::newRow("no final line ends") << Six{"a", "b", "c", "d", "e", "f"};
         QTest::newRow("only line ends") << Six{"\n", "\n\n", "", "\n", "", "\n"};
         QTest::newRow("marker inside a line")
@@ -178,9 +182,8 @@ private slots:
         QTest::newRow("two markers") << "a\n" + M + "\nb\n" + M + "\nc" << Six{"a", "b", "c", "3", "4", "5"};
         QTest::newRow("CR LF") << "a\r\n" + M + "\r\nb\r\nc" << Six{"a", "b\nc", "2", "3", "4", "5"};
         QTest::newRow("CR") << "a\r" + M + "\rb" << Six{"a", "b", "2", "3", "4", "5"};
-        QTest::newRow("more than five markers")
-            << "a\n" + M + "\nb\n" + M + "\nc\n" + M + "\nd\n" + M + "\ne\n" + M + "\nf\n" + M + "\ng"
-            << Six{"a", "b", "c", "d", "e", "f"};
+        QTest::newRow("more than five markers") << "a\n" + M + "\nb\n" + M + "\nc\n" + M + "\nd\n" + M + "\ne\n" + M
+                + "\nf\n" + M + "\ng" << Six{"a", "b", "c", "d", "e", "f"};
         QTest::newRow("empty file") << QByteArray() << before;
     }
 

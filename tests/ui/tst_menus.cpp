@@ -32,10 +32,7 @@ class tst_Menus : public QObject
         return QTest::qWaitForWindowActive(window);
     }
 
-    static QMenu *menu(QMainWindow *window, const QString &name)
-    {
-        return window->menuBar()->findChild<QMenu *>(name);
-    }
+    static QMenu *menu(QMainWindow *window, const QString &name) { return window->menuBar()->findChild<QMenu *>(name); }
 
 private slots:
     void initTestCase()
@@ -87,23 +84,36 @@ private slots:
         QTest::addColumn<QString>("text"); // "-": a separator
         QTest::addColumn<QKeySequence>("shortcut");
         const QKeySequence none;
-        QTest::newRow("RecOpen") << "FileMenu" << 0 << "RecOpen" << "Open..." << QKeySequence(QKeySequence::Open);
-        QTest::newRow("UntitledSeparator") << "FileMenu" << 1 << "UntitledSeparator" << "-" << none;
-        QTest::newRow("FileRecSave") << "FileMenu" << 2 << "FileRecSave" << "Save..." << QKeySequence(QKeySequence::Save);
-        QTest::newRow("UntitledSeparator0") << "FileMenu" << 3 << "UntitledSeparator0" << "-" << none;
-        QTest::newRow("FileQuit") << "FileMenu" << 4 << "FileQuit" << "終了" << QKeySequence(QKeySequence::Quit);
-        QTest::newRow("EditUndo") << "EditMenu" << 0 << "EditUndo" << "取り消す" << QKeySequence(QKeySequence::Undo);
-        QTest::newRow("EditSeparator1") << "EditMenu" << 1 << "EditSeparator1" << "-" << none;
-        QTest::newRow("EditCut") << "EditMenu" << 2 << "EditCut" << "カット" << QKeySequence(QKeySequence::Cut);
-        QTest::newRow("EditCopy") << "EditMenu" << 3 << "EditCopy" << "コピー" << QKeySequence(QKeySequence::Copy);
-        QTest::newRow("EditPaste") << "EditMenu" << 4 << "EditPaste" << "貼り付け" << QKeySequence(QKeySequence::Paste);
-        QTest::newRow("EditClear") << "EditMenu" << 5 << "EditClear" << "削除" << none;
-        QTest::newRow("EditSeparator2") << "EditMenu" << 6 << "EditSeparator2" << "-" << none;
-        QTest::newRow("EditSelectAll") << "EditMenu" << 7 << "EditSelectAll" << "すべてを選択"
-                                       << QKeySequence(QKeySequence::SelectAll);
-        QTest::newRow("WindowControll") << "kWindowMenu" << 0 << "WindowControll" << "Controller window" << none;
-        QTest::newRow("WindowShowRecordAndPlayWindow")
-            << "kWindowMenu" << 1 << "WindowShowRecordAndPlayWindow" << "Record & Play Window" << none;
+        QTest::newRow("RecOpen") << "FileMenu" << 0 << "RecOpen"
+                                 << "Open..." << QKeySequence(QKeySequence::Open);
+        QTest::newRow("UntitledSeparator") << "FileMenu" << 1 << "UntitledSeparator"
+                                           << "-" << none;
+        QTest::newRow("FileRecSave") << "FileMenu" << 2 << "FileRecSave"
+                                     << "Save..." << QKeySequence(QKeySequence::Save);
+        QTest::newRow("UntitledSeparator0") << "FileMenu" << 3 << "UntitledSeparator0"
+                                            << "-" << none;
+        QTest::newRow("FileQuit") << "FileMenu" << 4 << "FileQuit"
+                                  << "終了" << QKeySequence(QKeySequence::Quit);
+        QTest::newRow("EditUndo") << "EditMenu" << 0 << "EditUndo"
+                                  << "取り消す" << QKeySequence(QKeySequence::Undo);
+        QTest::newRow("EditSeparator1") << "EditMenu" << 1 << "EditSeparator1"
+                                        << "-" << none;
+        QTest::newRow("EditCut") << "EditMenu" << 2 << "EditCut"
+                                 << "カット" << QKeySequence(QKeySequence::Cut);
+        QTest::newRow("EditCopy") << "EditMenu" << 3 << "EditCopy"
+                                  << "コピー" << QKeySequence(QKeySequence::Copy);
+        QTest::newRow("EditPaste") << "EditMenu" << 4 << "EditPaste"
+                                   << "貼り付け" << QKeySequence(QKeySequence::Paste);
+        QTest::newRow("EditClear") << "EditMenu" << 5 << "EditClear"
+                                   << "削除" << none;
+        QTest::newRow("EditSeparator2") << "EditMenu" << 6 << "EditSeparator2"
+                                        << "-" << none;
+        QTest::newRow("EditSelectAll") << "EditMenu" << 7 << "EditSelectAll"
+                                       << "すべてを選択" << QKeySequence(QKeySequence::SelectAll);
+        QTest::newRow("WindowControll") << "kWindowMenu" << 0 << "WindowControll"
+                                        << "Controller window" << none;
+        QTest::newRow("WindowShowRecordAndPlayWindow") << "kWindowMenu" << 1 << "WindowShowRecordAndPlayWindow"
+                                                       << "Record & Play Window" << none;
     }
 
     void itemsTextsAndShortcuts()
@@ -183,8 +193,7 @@ private slots:
         QTest::addColumn<QStringList>("items");
         QTest::addColumn<QString>("text");
         for (const QString control : {"MjEF_3", "CmdEF"}) {
-            QTest::addRow("%s cut", qPrintable(control))
-                << control << QStringList{"EditSelectAll", "EditCut"} << "";
+            QTest::addRow("%s cut", qPrintable(control)) << control << QStringList{"EditSelectAll", "EditCut"} << "";
             QTest::addRow("%s cut then paste twice", qPrintable(control))
                 << control << QStringList{"EditSelectAll", "EditCut", "EditPaste", "EditPaste"} << "up 20up 20";
             QTest::addRow("%s copy then paste over", qPrintable(control))
@@ -202,8 +211,8 @@ private slots:
         QFETCH(QStringList, items);
         QFETCH(QString, text);
 
-        QWidget *target = control.startsWith(QLatin1String("MjEF")) ? static_cast<QWidget *>(rec()->MjEF(3))
-                                                                    : fixture.edit(control);
+        QWidget *target =
+            control.startsWith(QLatin1String("MjEF")) ? static_cast<QWidget *>(rec()->MjEF(3)) : fixture.edit(control);
         QVERIFY(bringToFront(target->window()));
         if (auto *area = qobject_cast<QPlainTextEdit *>(target)) {
             rec()->MJType()->setCurrentIndex(3);
@@ -215,8 +224,8 @@ private slots:
         QTRY_COMPARE(QApplication::focusWidget(), target);
         for (const QString &item : items)
             QVERIFY(bar()->choose(item));
-        const QString now = qobject_cast<QPlainTextEdit *>(target) ? rec()->targetText(3)
-                                                                   : static_cast<QLineEdit *>(target)->text();
+        const QString now =
+            qobject_cast<QPlainTextEdit *>(target) ? rec()->targetText(3) : static_cast<QLineEdit *>(target)->text();
         QCOMPARE(now, text);
         rec()->setTargetText(3, QString());
         rec()->MJType()->setCurrentIndex(0);
@@ -226,11 +235,16 @@ private slots:
     {
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("text");
-        QTest::newRow("kWindow") << "kWindow" << "Window";
-        QTest::newRow("kShowRecordPlayWindow") << "kShowRecordPlayWindow" << "Record & Play Window";
-        QTest::newRow("kShowControllerWindow") << "kShowControllerWindow" << "Controller window";
-        QTest::newRow("kRecSave") << "kRecSave" << "Save...";
-        QTest::newRow("kRecOpen") << "kRecOpen" << "Open...";
+        QTest::newRow("kWindow") << "kWindow"
+                                 << "Window";
+        QTest::newRow("kShowRecordPlayWindow") << "kShowRecordPlayWindow"
+                                               << "Record & Play Window";
+        QTest::newRow("kShowControllerWindow") << "kShowControllerWindow"
+                                               << "Controller window";
+        QTest::newRow("kRecSave") << "kRecSave"
+                                  << "Save...";
+        QTest::newRow("kRecOpen") << "kRecOpen"
+                                  << "Open...";
     }
 
     void windowTextsWithoutTranslation()
@@ -245,12 +259,21 @@ private slots:
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("fallback");
         QTest::addColumn<QString>("german");
-        QTest::newRow("kWindow") << "kWindow" << "Window" << "Fenster";
-        QTest::newRow("kShowRecordPlayWindow") << "kShowRecordPlayWindow" << "Record & Play Window"
+        QTest::newRow("kWindow") << "kWindow"
+                                 << "Window"
+                                 << "Fenster";
+        QTest::newRow("kShowRecordPlayWindow") << "kShowRecordPlayWindow"
+                                               << "Record & Play Window"
                                                << "Aufnahme- & Wiedergabefenster";
-        QTest::newRow("kShowControllerWindow") << "kShowControllerWindow" << "Controller window" << "Steuerfenster";
-        QTest::newRow("kRecSave") << "kRecSave" << "Save..." << "Sichern...";
-        QTest::newRow("kRecOpen") << "kRecOpen" << "Open..." << "Öffnen...";
+        QTest::newRow("kShowControllerWindow") << "kShowControllerWindow"
+                                               << "Controller window"
+                                               << "Steuerfenster";
+        QTest::newRow("kRecSave") << "kRecSave"
+                                  << "Save..."
+                                  << "Sichern...";
+        QTest::newRow("kRecOpen") << "kRecOpen"
+                                  << "Open..."
+                                  << "Öffnen...";
     }
 
     void localisedTextsByKey()

@@ -74,8 +74,9 @@ private slots:
         QVERIFY(fixture.startDrone());
         fixture.connectLink();
         QTRY_VERIFY(fixture.linkBound());
-        connect(&fixture.drone, &SimDrone::commandReceived, this,
-                [this](const QString &text) { arrivals.append({text, sincePlay.elapsed()}); });
+        connect(&fixture.drone, &SimDrone::commandReceived, this, [this](const QString &text) {
+            arrivals.append({text, sincePlay.elapsed()});
+        });
         rec()->show();
     }
 
@@ -92,15 +93,24 @@ private slots:
         QTest::addColumn<QString>("line");
         QTest::addColumn<QString>("command");
         QTest::addColumn<int>("waitMs");
-        QTest::newRow("command:WAIT30") << "command:WAIT30" << "command" << 510;
-        QTest::newRow("up 20:WAIT95") << "up 20:WAIT95" << "up 20" << 1615;
-        QTest::newRow("land") << "land" << "land" << 0;
-        QTest::newRow("flip f:WAIT") << "flip f:WAIT" << "flip f" << 0;
-        QTest::newRow("up 20:xWAIT30") << "up 20:xWAIT30" << "up 20" << 510;
-        QTest::newRow("a:b:WAIT30") << "a:b:WAIT30" << "a" << 0;
-        QTest::newRow("cw 90:WAIT1.5") << "cw 90:WAIT1.5" << "cw 90" << 25;
-        QTest::newRow("WAIT30") << "WAIT30" << "WAIT30" << 0;
-        QTest::newRow("empty line") << "" << "" << 0;
+        QTest::newRow("command:WAIT30") << "command:WAIT30"
+                                        << "command" << 510;
+        QTest::newRow("up 20:WAIT95") << "up 20:WAIT95"
+                                      << "up 20" << 1615;
+        QTest::newRow("land") << "land"
+                              << "land" << 0;
+        QTest::newRow("flip f:WAIT") << "flip f:WAIT"
+                                     << "flip f" << 0;
+        QTest::newRow("up 20:xWAIT30") << "up 20:xWAIT30"
+                                       << "up 20" << 510;
+        QTest::newRow("a:b:WAIT30") << "a:b:WAIT30"
+                                    << "a" << 0;
+        QTest::newRow("cw 90:WAIT1.5") << "cw 90:WAIT1.5"
+                                       << "cw 90" << 25;
+        QTest::newRow("WAIT30") << "WAIT30"
+                                << "WAIT30" << 0;
+        QTest::newRow("empty line") << ""
+                                    << "" << 0;
     }
 
     // Each line of the table sends its command, then the next line follows its wait.
@@ -153,8 +163,8 @@ private slots:
         }
 
         // Played again, the flight was recorded anew with the waits that really passed.
-        const QRegularExpression rewritten(QStringLiteral(
-            "^command:WAIT30\ntakeoff:WAIT(\\d+)\nup 20:WAIT(\\d+)\nbattery\\?:WAIT(\\d+)\nland\n$"));
+        const QRegularExpression rewritten(
+            QStringLiteral("^command:WAIT30\ntakeoff:WAIT(\\d+)\nup 20:WAIT(\\d+)\nbattery\\?:WAIT(\\d+)\nland\n$"));
         const QRegularExpressionMatch match = rewritten.match(rec()->targetText(0));
         QVERIFY2(match.hasMatch(), qPrintable(rec()->targetText(0)));
         const QList<double> ticks{3060 * 0.06, 1615 * 0.06, 4080 * 0.06};
@@ -287,8 +297,7 @@ private slots:
                 if (qAbs(deviation) > qAbs(worst))
                     worst = deviation;
             }
-            qInfo("50-step plan over %lld ms, %s: worst deviation %lld ms, mean %.2f ms", at, what, worst,
-                  total / 50);
+            qInfo("50-step plan over %lld ms, %s: worst deviation %lld ms, mean %.2f ms", at, what, worst, total / 50);
         };
         report("sent", [&](int i) { return sent[i]; });
         report("arrived at the drone", [&](int i) { return arrivals[i].atMs; });

@@ -54,8 +54,9 @@ private slots:
         QCOMPARE(w->windowTitle(), QStringLiteral("Record & Play"));
         const Qt::WindowFlags flags = w->windowFlags();
         QVERIFY(flags & Qt::WindowTitleHint);
-        QVERIFY(!(flags & (Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint
-                           | Qt::WindowMaximizeButtonHint | Qt::WindowFullscreenButtonHint)));
+        QVERIFY(!(flags
+                  & (Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint
+                     | Qt::WindowFullscreenButtonHint)));
 
         // The content area is the design size, fixed; only the menu bar is above it.
         QCOMPARE(w->centralWidget()->size(), QSize(400, 460));
@@ -179,15 +180,21 @@ private slots:
     {
         QTest::addColumn<QString>("put");
         QTest::addColumn<QString>("held");
-        QTest::newRow("empty") << "" << "";
-        QTest::newRow("lines") << "up 20:WAIT95\nland\n" << "up 20:WAIT95\nland\n";
-        QTest::newRow("only line ends") << "\n\n" << "\n\n";
+        QTest::newRow("empty") << ""
+                               << "";
+        QTest::newRow("lines") << "up 20:WAIT95\nland\n"
+                               << "up 20:WAIT95\nland\n";
+        QTest::newRow("only line ends") << "\n\n"
+                                        << "\n\n";
         QTest::newRow("no-break space") << QStringLiteral("a\u00A0b") << QStringLiteral("a\u00A0b");
         QTest::newRow("line separator") << QStringLiteral("a\u2028b") << QStringLiteral("a\u2028b");
-        QTest::newRow("tab and quotes") << "?\"QZ U 20\"\t:WAIT3" << "?\"QZ U 20\"\t:WAIT3";
+        QTest::newRow("tab and quotes") << "?\"QZ U 20\"\t:WAIT3"
+                                        << "?\"QZ U 20\"\t:WAIT3";
         QTest::newRow("outside the BMP") << QStringLiteral("\U0001F681 up") << QStringLiteral("\U0001F681 up");
-        QTest::newRow("CR LF") << "a\r\nb\r\n" << "a\nb\n";
-        QTest::newRow("lone CR") << "a\rb" << "a\nb";
+        QTest::newRow("CR LF") << "a\r\nb\r\n"
+                               << "a\nb\n";
+        QTest::newRow("lone CR") << "a\rb"
+                                 << "a\nb";
     }
 
     void textComesBackExactly()
@@ -221,10 +228,8 @@ private slots:
         QTest::addColumn<bool>("enabled");
         QTest::newRow("plain list filled") << QList<Change>{{0, "land\n"}} << true;
         QTest::newRow("another text filled") << QList<Change>{{4, "x"}} << true;
-        QTest::newRow("another text emptied last")
-            << QList<Change>{{0, "land\n"}, {5, "x"}, {5, ""}} << false;
-        QTest::newRow("plain list emptied, another filled last")
-            << QList<Change>{{0, "a"}, {0, ""}, {3, "y"}} << true;
+        QTest::newRow("another text emptied last") << QList<Change>{{0, "land\n"}, {5, "x"}, {5, ""}} << false;
+        QTest::newRow("plain list emptied, another filled last") << QList<Change>{{0, "a"}, {0, ""}, {3, "y"}} << true;
     }
 
     void playFollowsTheLastChange()
@@ -273,16 +278,17 @@ private slots:
         int lastChanged = -1;
         QList<QMetaObject::Connection> watches;
         for (int i = 0; i < 6; ++i)
-            watches << connect(rec()->MjEF(i), &QPlainTextEdit::textChanged, this, [&lastChanged, i] { lastChanged = i; });
+            watches << connect(rec()->MjEF(i), &QPlainTextEdit::textChanged, this,
+                               [&lastChanged, i] { lastChanged = i; });
 
         struct Step
         {
             qint64 ticks;
             QString sent; // through DoCmd; empty: Disconnect
         };
-        const QList<Step> steps{{0, "command"},      {200, "takeoff"}, {180, "up 20"},   {95, "battery?"},
-                                {240, "land"},       {30, "cw 45"},    {12, "speed 50"}, {0, "rc 0 20 0 0"},
-                                {50, "takeoff"},     {33, "flip f"},   {20, ""},         {7, "Land"}};
+        const QList<Step> steps{{0, "command"},  {200, "takeoff"}, {180, "up 20"},   {95, "battery?"},
+                                {240, "land"},   {30, "cw 45"},    {12, "speed 50"}, {0, "rc 0 20 0 0"},
+                                {50, "takeoff"}, {33, "flip f"},   {20, ""},         {7, "Land"}};
         for (const Step &step : steps) {
             clock.advance(step.ticks);
             expectedClock.advance(step.ticks);
@@ -347,7 +353,6 @@ private slots:
         rec()->show();
         QVERIFY(rec()->isVisible());
     }
-
 };
 
 HD_TEST_MAIN(tst_RecWin)

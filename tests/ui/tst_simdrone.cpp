@@ -131,32 +131,32 @@ private slots:
 
     void scripting_data()
     {
-        QTest::addColumn<QString>("script"); // what to set up, steps parted by "; "
+        QTest::addColumn<QString>("script");     // what to set up, steps parted by "; "
         QTest::addColumn<QByteArray>("command"); // commands parted by "|"
         QTest::addColumn<QByteArray>("answer");  // their answers, parted by "|"
-        QTest::newRow("answer, word case ignored") << "answer BATTERY?" << QByteArray("battery?")
-                                                   << QByteArray("42\r\n");
-        QTest::newRow("answer an error text") << "answer flip" << QByteArray("flip x")
-                                              << QByteArray("42\r\n");
+        QTest::newRow("answer, word case ignored")
+            << "answer BATTERY?" << QByteArray("battery?") << QByteArray("42\r\n");
+        QTest::newRow("answer an error text") << "answer flip" << QByteArray("flip x") << QByteArray("42\r\n");
         QTest::newRow("reject") << "reject takeoff" << QByteArray("takeoff") << QByteArray("error");
         QTest::newRow("reject covers Land") << "reject land" << QByteArray("Land") << QByteArray("error");
-        QTest::newRow("reject with a reason") << "reject land=Not flying" << QByteArray("Land")
-                                              << QByteArray("error Not flying");
-        QTest::newRow("unknown repeats the command") << "unknown FLIP" << QByteArray("flip l")
-                                                     << QByteArray("unknown command: flip l");
+        QTest::newRow("reject with a reason")
+            << "reject land=Not flying" << QByteArray("Land") << QByteArray("error Not flying");
+        QTest::newRow("unknown repeats the command")
+            << "unknown FLIP" << QByteArray("flip l") << QByteArray("unknown command: flip l");
         QTest::newRow("silent") << "silent emergency" << QByteArray("emergency") << QByteArray("<silent>");
         QTest::newRow("other words unaffected") << "reject takeoff" << QByteArray("land") << QByteArray("ok");
         QTest::newRow("cleared") << "clear" << QByteArray("takeoff|land|land") << QByteArray("ok|ok|ok");
         QTest::newRow("rules: on the ground") << "rules" << QByteArray("land|Land|emergency|battery?")
                                               << QByteArray("error Not flying|error Not flying|ok|87\r\n");
         QTest::newRow("rules: every motion needs flight")
-            << "rules" << QByteArray("up 20|down 20|left 20|right 20|forward 20|back 20|cw 90|ccw 90|"
-                                     "flip l|go 50 50 0 20|curve 20 20 0 40 40 0 20")
+            << "rules"
+            << QByteArray("up 20|down 20|left 20|right 20|forward 20|back 20|cw 90|ccw 90|"
+                          "flip l|go 50 50 0 20|curve 20 20 0 40 40 0 20")
             << QByteArrayList(11, "error Not flying").join('|');
         QTest::newRow("rules: in the air") << "rules" << QByteArray("takeoff|forward 50|cw 90|land|land")
                                            << QByteArray("ok|ok|ok|ok|error Not flying");
-        QTest::newRow("rules: script comes first") << "rules; answer land" << QByteArray("land|up 20")
-                                                   << QByteArray("42\r\n|error Not flying");
+        QTest::newRow("rules: script comes first")
+            << "rules; answer land" << QByteArray("land|up 20") << QByteArray("42\r\n|error Not flying");
     }
     void scripting()
     {
@@ -252,8 +252,9 @@ private slots:
         QStringList keys;
         for (const QByteArray &field : fields)
             keys << QString::fromLatin1(field.left(field.indexOf(':')));
-        QCOMPARE(keys.join(u','), QStringLiteral("mid,x,y,z,mpry,pitch,roll,yaw,vgx,vgy,vgz,templ,temph,"
-                                                 "tof,h,bat,baro,time,agx,agy,agz"));
+        QCOMPARE(keys.join(u','),
+                 QStringLiteral("mid,x,y,z,mpry,pitch,roll,yaw,vgx,vgy,vgz,templ,temph,"
+                                "tof,h,bat,baro,time,agx,agy,agz"));
         QVERIFY(state.contains(";h:0;"));
 
         Peer pilot;

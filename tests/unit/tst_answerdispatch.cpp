@@ -36,22 +36,18 @@ void tst_AnswerDispatch::dispatch_data()
     QTest::newRow("battery with LF") << QByteArray("87\n") << qint64(1) << false << "87";
     QTest::newRow("battery with CR") << QByteArray("87\r") << qint64(1) << false << "87";
     QTest::newRow("battery bare") << QByteArray("87") << qint64(1) << false << "87";
-    QTest::newRow("only one terminator removed")
-        << QByteArray("87\r\n\r\n") << qint64(1) << false << "87\r\n";
-    QTest::newRow("attitude")
-        << QByteArray("pitch:0;roll:-1;yaw:0;\r\n") << qint64(5) << false
-        << "pitch:0\nroll:-1\nyaw:0\n";
-    QTest::newRow("acceleration")
-        << QByteArray("agx:-5.00;agy:7.00;agz:-999.00;") << qint64(7) << false
-        << "agx:-5.00\nagy:7.00\nagz:-999.00\n";
+    QTest::newRow("only one terminator removed") << QByteArray("87\r\n\r\n") << qint64(1) << false << "87\r\n";
+    QTest::newRow("attitude") << QByteArray("pitch:0;roll:-1;yaw:0;\r\n") << qint64(5) << false
+                              << "pitch:0\nroll:-1\nyaw:0\n";
+    QTest::newRow("acceleration") << QByteArray("agx:-5.00;agy:7.00;agz:-999.00;") << qint64(7) << false
+                                  << "agx:-5.00\nagy:7.00\nagz:-999.00\n";
     QTest::newRow("attitude after battery query keeps semicolons")
-        << QByteArray("pitch:0;roll:-1;yaw:0;\r\n") << qint64(1) << false
-        << "pitch:0;roll:-1;yaw:0;";
+        << QByteArray("pitch:0;roll:-1;yaw:0;\r\n") << qint64(1) << false << "pitch:0;roll:-1;yaw:0;";
     QTest::newRow("empty datagram") << QByteArray() << qint64(0) << false << "";
     QTest::newRow("bare terminator") << QByteArray("\r\n") << qint64(0) << false << "";
-    QTest::newRow("invalid UTF-8")
-        << QByteArray("8\xff\xfe") << qint64(1) << false
-        << QStringLiteral("8") + QChar(QChar::ReplacementCharacter) + QChar(QChar::ReplacementCharacter);
+    QTest::newRow("invalid UTF-8") << QByteArray("8\xff\xfe") << qint64(1) << false
+                                   << QStringLiteral("8") + QChar(QChar::ReplacementCharacter)
+            + QChar(QChar::ReplacementCharacter);
     QTest::newRow("unknown command") << QByteArray("unknown command: sdk?") << qint64(10) << true
                                      << "unknown command: sdk?";
     QTest::newRow("Unknown command, capitals")

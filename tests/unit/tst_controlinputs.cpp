@@ -109,11 +109,21 @@ void tst_ControlInputs::rewriteCaption_data()
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("distance") << "forward 50" << "120" << "forward 120";
-    QTest::newRow("angle") << "cw 45" << "720" << "cw 720";
-    QTest::newRow("no number yet") << "up" << "20" << "up 20";
-    QTest::newRow("extra words replaced") << "up 20 30" << "40" << "up 40";
-    QTest::newRow("empty value") << "down 20" << "" << "down ";
+    QTest::newRow("distance") << "forward 50"
+                              << "120"
+                              << "forward 120";
+    QTest::newRow("angle") << "cw 45"
+                           << "720"
+                           << "cw 720";
+    QTest::newRow("no number yet") << "up"
+                                   << "20"
+                                   << "up 20";
+    QTest::newRow("extra words replaced") << "up 20 30"
+                                          << "40"
+                                          << "up 40";
+    QTest::newRow("empty value") << "down 20"
+                                 << ""
+                                 << "down ";
 }
 
 void tst_ControlInputs::rewriteCaption()
@@ -196,8 +206,8 @@ void tst_ControlInputs::lookUpPlayer_data()
     const QString bundled = "Quenbrast.app/Contents/Resources/ffplay";
     QTest::newRow("bundled player") << QStringList{bundled} << QStringList{} << bundled;
     QTest::newRow("player is a folder") << QStringList{bundled + "/"} << QStringList{} << bundled;
-    QTest::newRow("other bundle name")
-        << QStringList{"Other.app/Contents/Resources/ffplay"} << QStringList{} << QString();
+    QTest::newRow("other bundle name") << QStringList{"Other.app/Contents/Resources/ffplay"} << QStringList{}
+                                       << QString();
     QTest::newRow("no resources") << QStringList{"Quenbrast.app/Contents/"} << QStringList{} << QString();
     QTest::newRow("player elsewhere in the bundle")
         << QStringList{"Quenbrast.app/Contents/Resources/", "Quenbrast.app/ffplay"} << QStringList{} << QString();

@@ -20,7 +20,8 @@ void tst_EventLoop::doEventsHandlesEventsWithinItsWindow()
 {
     bool queued = false;
     bool timed = false;
-    QMetaObject::invokeMethod(this, [&] { queued = true; }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [&] { queued = true; }, Qt::QueuedConnection);
     QTimer::singleShot(20, this, [&] { timed = true; });
     hd::DoEvents(200);
     QVERIFY(queued);

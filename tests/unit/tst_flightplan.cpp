@@ -51,13 +51,12 @@ void tst_FlightPlan::composes_data()
     QTest::addColumn<QStringList>("texts");
     QTest::addColumn<QString>("file");
 
-    QTest::newRow("sections with empty ones")
-            << QStringList{"a", "", "b", "", "", "c"}
-            << "a\n" + M + "\n\n" + M + "\nb\n" + M + "\n\n" + M + "\n\n" + M + "\nc";
+    QTest::newRow("sections with empty ones") << QStringList{"a", "", "b", "", "", "c"}
+                                              << "a\n" + M + "\n\n" + M + "\nb\n" + M + "\n\n" + M + "\n\n" + M + "\nc";
     QTest::newRow("six empty texts") << QStringList(6) << QString("\n" + M + "\n").repeated(5);
     QTest::newRow("last text's own line end ends the file")
-            << QStringList{"land\n", "", "", "", "", "10 x\n"}
-            << "land\n\n" + M + "\n\n" + M + "\n\n" + M + "\n\n" + M + "\n\n" + M + "\n10 x\n";
+        << QStringList{"land\n", "", "", "", "", "10 x\n"}
+        << "land\n\n" + M + "\n\n" + M + "\n\n" + M + "\n\n" + M + "\n\n" + M + "\n10 x\n";
 }
 
 void tst_FlightPlan::composes()
@@ -80,13 +79,13 @@ void tst_FlightPlan::roundTrips_data()
     QTest::newRow("one letter each") << QStringList{"a", "b", "c", "d", "e", "f"};
     QTest::newRow("mixed empty") << QStringList{"a", "", "b", "", "", "c"};
     QTest::newRow("ending with line ends") << QStringList{"a\n", "\n", "b\n\n", "\n\n", "x", "c\n"};
-    QTest::newRow("recorded flight")
-            << QStringList{"command:WAIT30\ntakeoff:WAIT180\nup 20:WAIT95\nland\n",
-                           "10 S=\"MJ UDP 192.168.10.1 8889 \"\n20 ?STR$(S);\"land\"\n",
-                           "10 ?\"QZ INIT\":WAIT30:\n20 ?\"QZ LD\"\n", "10 ?\"WQ LD\"\n",
-                           "10 ?\"QZ QRUN\"\n", "10 ?\"WQ QRUN\"\n"};
-    QTest::newRow("non-ASCII and no-break space")
-            << QStringList{"飛行\n", "é", "a\u00A0b", "😀\n", "", "ファイル"};
+    QTest::newRow("recorded flight") << QStringList{"command:WAIT30\ntakeoff:WAIT180\nup 20:WAIT95\nland\n",
+                                                    "10 S=\"MJ UDP 192.168.10.1 8889 \"\n20 ?STR$(S);\"land\"\n",
+                                                    "10 ?\"QZ INIT\":WAIT30:\n20 ?\"QZ LD\"\n",
+                                                    "10 ?\"WQ LD\"\n",
+                                                    "10 ?\"QZ QRUN\"\n",
+                                                    "10 ?\"WQ QRUN\"\n"};
+    QTest::newRow("non-ASCII and no-break space") << QStringList{"飛行\n", "é", "a\u00A0b", "😀\n", "", "ファイル"};
     QTest::newRow("marker inside a line") << QStringList{M + "x", "y " + M + " z", "", "", "", "x" + M};
     QTest::newRow("marker ending the last text") << QStringList{"a", "", "", "", "", "b\n" + M};
 }
@@ -111,19 +110,19 @@ void tst_FlightPlan::namesTextsNotReadBack_data()
     QTest::addColumn<QList<int>>("lost");
 
     QTest::newRow("marker line in the middle")
-            << QStringList{"a", "up 20\n" + M + "\nland", "", "", "", ""} << QList<int>{1};
+        << QStringList{"a", "up 20\n" + M + "\nland", "", "", "", ""} << QList<int>{1};
     QTest::newRow("marker line ending the last text")
-            << QStringList{"a", "", "", "", "", "b\n" + M + "\n"} << QList<int>{5};
+        << QStringList{"a", "", "", "", "", "b\n" + M + "\n"} << QList<int>{5};
     QTest::newRow("marker line starting the first text")
-            << QStringList{M + "\nup 20", "x", "", "", "", ""} << QList<int>{0};
+        << QStringList{M + "\nup 20", "x", "", "", "", ""} << QList<int>{0};
     QTest::newRow("marker ending a text that is not the last")
-            << QStringList{"", "", "up 20 " + M, "", "", ""} << QList<int>{2};
+        << QStringList{"", "", "up 20 " + M, "", "", ""} << QList<int>{2};
     QTest::newRow("marker ending the last text") << QStringList{"", "", "", "", "", "up 20 " + M} << QList<int>{};
     QTest::newRow("marker inside longer lines")
-            << QStringList{"x" + M + "y\nz", "-" + M + "-\n", M + M + "x", "", "", ""} << QList<int>{};
+        << QStringList{"x" + M + "y\nz", "-" + M + "-\n", M + M + "x", "", "", ""} << QList<int>{};
     QTest::newRow("marker before CR LF") << QStringList{"", "", "", "a\n" + M + "\r\nb", "", ""} << QList<int>{3};
     QTest::newRow("two texts to blame, the rest moved along")
-            << QStringList{"a\n" + M + "\n", "1", "2", "b\n" + M + "\n" + M + "\nc", "4", "5"} << QList<int>{0, 3};
+        << QStringList{"a\n" + M + "\n", "1", "2", "b\n" + M + "\n" + M + "\nc", "4", "5"} << QList<int>{0, 3};
     QTest::newRow("CR read back as a line end") << QStringList{"a\rb", "", "", "", "", ""} << QList<int>{0};
 }
 
@@ -142,23 +141,20 @@ void tst_FlightPlan::reads_data()
 
     QTest::newRow("empty file changes nothing") << "" << QStringList{};
     QTest::newRow("no marker fills area 0 only") << "up 20\nland\n" << QStringList{"up 20\nland\n"};
-    QTest::newRow("two markers fill areas 0 to 2")
-            << "a\n" + M + "\nb\nc\n" + M + "\nd\n" << QStringList{"a", "b\nc", "d\n"};
+    QTest::newRow("two markers fill areas 0 to 2") << "a\n" + M + "\nb\nc\n" + M + "\nd\n"
+                                                   << QStringList{"a", "b\nc", "d\n"};
     QTest::newRow("CR LF line ends") << "a\r\n" + M + "\r\nb\r\nc\r\n" << QStringList{"a", "b\nc\n"};
     QTest::newRow("CR line ends") << "a\r" + M + "\rb\rc" << QStringList{"a", "b\nc"};
     QTest::newRow("mixed line ends") << "a\r\n\r" + M + "\nb" << QStringList{"a\n", "b"};
-    QTest::newRow("last marker without line end")
-            << "a\n" + M + "\nb\n" + M << QStringList{"a", "b\n" + M, ""};
+    QTest::newRow("last marker without line end") << "a\n" + M + "\nb\n" + M << QStringList{"a", "b\n" + M, ""};
     QTest::newRow("text after a marker on its line")
-            << "a\n" + M + "x\nb\n" + M + "\nc" << QStringList{"a\n" + M + "x\nb", "c", ""};
-    QTest::newRow("more than five markers")
-            << "0\n" + M + "\n1\n" + M + "\n2\n" + M + "\n3\n" + M + "\n4\n" + M + "\n5\n" + M + "\n6"
-            << QStringList{"0", "1", "2", "3", "4", "5"};
+        << "a\n" + M + "x\nb\n" + M + "\nc" << QStringList{"a\n" + M + "x\nb", "c", ""};
+    QTest::newRow("more than five markers") << "0\n" + M + "\n1\n" + M + "\n2\n" + M + "\n3\n" + M + "\n4\n" + M
+            + "\n5\n" + M + "\n6" << QStringList{"0", "1", "2", "3", "4", "5"};
     QTest::newRow("marker line inside a saved text")
-            << hd::composeFlightPlan({"x\n" + M + "\ny", "1", "2", "3", "4", "5"})
-            << QStringList{"x", "y", "1", "2", "3", "4"};
-    QTest::newRow("text before the first marker without line end")
-            << "a" + M + "\nb" << QStringList{"a", "b"};
+        << hd::composeFlightPlan({"x\n" + M + "\ny", "1", "2", "3", "4", "5"})
+        << QStringList{"x", "y", "1", "2", "3", "4"};
+    QTest::newRow("text before the first marker without line end") << "a" + M + "\nb" << QStringList{"a", "b"};
 }
 
 void tst_FlightPlan::reads()
@@ -173,9 +169,11 @@ void tst_FlightPlan::readsFileBytes_data()
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QStringList>("texts");
 
-    QTest::newRow("invalid UTF-8 becomes replacement characters")
-            << QByteArray("a\xff" "b") << QStringList{u"a\uFFFDb"_qs};
-    QTest::newRow("byte-order mark dropped") << QByteArray("\xEF\xBB\xBF" "command:WAIT30\n")
+    QTest::newRow("invalid UTF-8 becomes replacement characters") << QByteArray("a\xff"
+                                                                                "b")
+                                                                  << QStringList{u"a\uFFFDb"_qs};
+    QTest::newRow("byte-order mark dropped") << QByteArray("\xEF\xBB\xBF"
+                                                           "command:WAIT30\n")
                                              << QStringList{"command:WAIT30\n"};
     QTest::newRow("UTF-8 decoded") << QByteArray("\xE9\xA3\x9B") << QStringList{u"\u98DB"_qs};
 }

@@ -6,7 +6,7 @@ using Steps = QList<hd::PlayStep>;
 Q_DECLARE_METATYPE(Steps)
 
 namespace QTest {
-template<>
+template <>
 char *toString(const hd::PlayStep &step)
 {
     return qstrdup(QStringLiteral("(\"%1\", %2 ms)").arg(step.command).arg(step.waitMs).toUtf8().constData());
@@ -39,12 +39,11 @@ void tst_PlaybackList::readsLines_data()
     QTest::newRow("empty list") << "" << Steps{};
     QTest::newRow("final line without line end") << "takeoff:WAIT2\nland" << Steps{{"takeoff", 34}, {"land", 0}};
     QTest::newRow("negative wait plays as none") << "up 20:WAIT-30" << Steps{{"up 20", 0}};
-    QTest::newRow("huge wait clamped")
-            << "up 20:WAIT99999999999" << Steps{{"up 20", hd::PlaybackMaxWaitMs}};
+    QTest::newRow("huge wait clamped") << "up 20:WAIT99999999999" << Steps{{"up 20", hd::PlaybackMaxWaitMs}};
     QTest::newRow("overflowing wait clamped") << "up 20:WAIT1e999" << Steps{{"up 20", hd::PlaybackMaxWaitMs}};
     QTest::newRow("recorded flight")
-            << "command:WAIT30\ntakeoff:WAIT180\nup 20:WAIT95\nbattery?:WAIT240\nland\n"
-            << Steps{{"command", 510}, {"takeoff", 3060}, {"up 20", 1615}, {"battery?", 4080}, {"land", 0}};
+        << "command:WAIT30\ntakeoff:WAIT180\nup 20:WAIT95\nbattery?:WAIT240\nland\n"
+        << Steps{{"command", 510}, {"takeoff", 3060}, {"up 20", 1615}, {"battery?", 4080}, {"land", 0}};
 }
 
 void tst_PlaybackList::readsLines()

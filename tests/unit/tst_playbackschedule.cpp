@@ -13,7 +13,10 @@ struct Step
     qint64 armedUs;
 };
 
-constexpr qint64 ms(qint64 v) { return v * 1000; }
+constexpr qint64 ms(qint64 v)
+{
+    return v * 1000;
+}
 Q_DECLARE_METATYPE(QList<Step>)
 
 class tst_PlaybackSchedule : public QObject
@@ -27,8 +30,8 @@ private slots:
         QTest::addColumn<QList<Step>>("steps");
         QTest::addColumn<QList<qint64>>("delays");
 
-        QTest::newRow("on time") << ms(1000)
-                                 << QList<Step>{{ms(1000), 510, ms(1000)}, {ms(1510), 3060, ms(1511)}, {ms(4570), 0, ms(4570)}}
+        QTest::newRow("on time") << ms(
+            1000) << QList<Step>{{ms(1000), 510, ms(1000)}, {ms(1510), 3060, ms(1511)}, {ms(4570), 0, ms(4570)}}
                                  << QList<qint64>{510, 3059, 0};
         // Timer latency and the time spent sending come off the next delay.
         QTest::newRow("late within catch-up")
@@ -46,11 +49,9 @@ private slots:
             << ms(0) << QList<Step>{{ms(0), -500, ms(0)}, {ms(1), 10, ms(1)}} << QList<qint64>{0, 9};
         // Sub-millisecond time already gone comes off, and the rest rounds down.
         QTest::newRow("fractions of a millisecond")
-            << ms(0) << QList<Step>{{600, 100, 700}, {ms(100) + 900, 10, ms(100) + 950}}
-            << QList<qint64>{99, 9};
+            << ms(0) << QList<Step>{{600, 100, 700}, {ms(100) + 900, 10, ms(100) + 950}} << QList<qint64>{99, 9};
         QTest::newRow("wait beyond a timer's range is clamped")
-            << ms(0) << QList<Step>{{ms(0), qint64(1) << 40, ms(0)}}
-            << QList<qint64>{std::numeric_limits<int>::max()};
+            << ms(0) << QList<Step>{{ms(0), qint64(1) << 40, ms(0)}} << QList<qint64>{std::numeric_limits<int>::max()};
     }
 
     void delays()

@@ -63,9 +63,9 @@ QString firstDifference(int kind, const QString &actual, const QString &expected
     for (qsizetype i = 0; i < qMax(a.size(), e.size()); ++i) {
         if (a.value(i, QStringLiteral("<none>")) != e.value(i, QStringLiteral("<none>")))
             return QStringLiteral("text %1, line %2:\n   actual: %3\n expected: %4")
-                    .arg(kind)
-                    .arg(i + 1)
-                    .arg(a.value(i, QStringLiteral("<none>")), e.value(i, QStringLiteral("<none>")));
+                .arg(kind)
+                .arg(i + 1)
+                .arg(a.value(i, QStringLiteral("<none>")), e.value(i, QStringLiteral("<none>")));
     }
     return QStringLiteral("text %1 differs").arg(kind);
 }
@@ -94,244 +94,219 @@ void tst_ProgramTextGenerator::recordsFlights_data()
     QTest::addColumn<bool>("recording");
 
     QTest::newRow("worked flight up to the stick command")
-            << Script{at(0, "command"),      at(200, "takeoff"),  at(500, "up", "20"),
-                      at(620, "cw", "45"),   at(800, "flip", "f"), at(1000, "battery?"),
-                      at(1100, "speed", "50"), at(1150, "rc 0 20 0 0")}
-            << six(openLines({"command:WAIT30", "takeoff:WAIT300", "up 20:WAIT120", "cw 45:WAIT180",
-                              "flip f:WAIT200", "battery?:WAIT100", "speed 50:WAIT50", "rc 0 20 0 0"}),
-                   openLines({MjHeader, MjCommand, R"(?STR$(S);"takeoff":WAIT300)",
-                              R"(?STR$(S);"up 20":WAIT120)", R"(?STR$(S);"cw 45":WAIT180)",
-                              R"(?STR$(S);"flip f":WAIT200)", R"(?STR$(S);"battery?":WAIT100)",
-                              R"(?STR$(S);"speed 50":WAIT50)", R"(?STR$(S);"rc 0 20 0 0")"}),
-                   openLines({QzInit, R"(?"QZ TO":WAIT300)", R"(?"QZ U 20":WAIT120)",
-                              R"(?"QZ TR 45":WAIT180)", R"(?"QZ FL F":WAIT200)",
-                              R"(?"QZ ? battery?":WAIT100)", R"(?"QZ speed 50":WAIT50)",
-                              R"(?"QZ rc 0 20 0 0")"}),
-                   openLines({R"(?"QZ QU 20":WAIT120)", R"(?"QZ QTR 45":WAIT180)", R"(?"QZ QFL F")"}))
-            << true;
+        << Script{at(0, "command"),     at(200, "takeoff"),   at(500, "up", "20"),     at(620, "cw", "45"),
+                  at(800, "flip", "f"), at(1000, "battery?"), at(1100, "speed", "50"), at(1150, "rc 0 20 0 0")}
+        << six(openLines({"command:WAIT30", "takeoff:WAIT300", "up 20:WAIT120", "cw 45:WAIT180", "flip f:WAIT200",
+                          "battery?:WAIT100", "speed 50:WAIT50", "rc 0 20 0 0"}),
+               openLines({MjHeader, MjCommand, R"(?STR$(S);"takeoff":WAIT300)", R"(?STR$(S);"up 20":WAIT120)",
+                          R"(?STR$(S);"cw 45":WAIT180)", R"(?STR$(S);"flip f":WAIT200)",
+                          R"(?STR$(S);"battery?":WAIT100)", R"(?STR$(S);"speed 50":WAIT50)",
+                          R"(?STR$(S);"rc 0 20 0 0")"}),
+               openLines({QzInit, R"(?"QZ TO":WAIT300)", R"(?"QZ U 20":WAIT120)", R"(?"QZ TR 45":WAIT180)",
+                          R"(?"QZ FL F":WAIT200)", R"(?"QZ ? battery?":WAIT100)", R"(?"QZ speed 50":WAIT50)",
+                          R"(?"QZ rc 0 20 0 0")"}),
+               openLines({R"(?"QZ QU 20":WAIT120)", R"(?"QZ QTR 45":WAIT180)", R"(?"QZ QFL F")"}))
+        << true;
 
     QTest::newRow("queries before takeoff stand glued in one line")
-            << Script{at(10, "battery?"), at(20, "speed?")}
-            << six("battery?speed?", R"(?STR$(S);"battery?"?STR$(S);"speed?")",
-                   R"(?"QZ ? battery?"?"QZ ? speed?")", "")
-            << false;
+        << Script{at(10, "battery?"), at(20, "speed?")}
+        << six("battery?speed?", R"(?STR$(S);"battery?"?STR$(S);"speed?")", R"(?"QZ ? battery?"?"QZ ? speed?")", "")
+        << false;
 
     QTest::newRow("takeoff clears what stood before")
-            << Script{at(10, "battery?"), at(20, "speed?"), at(100, "takeoff")}
-            << six(openLines({"command:WAIT30", "takeoff"}),
-                   openLines({MjHeader, MjCommand, R"(?STR$(S);"takeoff")"}),
-                   openLines({QzInit, R"(?"QZ TO")"}), "")
-            << true;
+        << Script{at(10, "battery?"), at(20, "speed?"), at(100, "takeoff")}
+        << six(openLines({"command:WAIT30", "takeoff"}), openLines({MjHeader, MjCommand, R"(?STR$(S);"takeoff")"}),
+               openLines({QzInit, R"(?"QZ TO")"}), "")
+        << true;
 
     QTest::newRow("whole flight to land")
-            << Script{at(900, "command"), at(1000, "takeoff"), at(1180, "up", "20"),
-                      at(1275, "battery?"), at(1515, "land")}
-            << six(lines({"command:WAIT30", "takeoff:WAIT180", "up 20:WAIT95", "battery?:WAIT240",
-                          "land"}),
-                   lines({"10 " + MjHeader, "20 " + MjCommand, R"(30 ?STR$(S);"takeoff":WAIT180)",
-                          R"(40 ?STR$(S);"up 20":WAIT95)", R"(50 ?STR$(S);"battery?":WAIT240)",
-                          R"(60 ?STR$(S);"land")"}),
-                   lines({"10 " + QzInit, R"(20 ?"QZ TO":WAIT180)", R"(30 ?"QZ U 20":WAIT95)",
-                          R"(40 ?"QZ ? battery?":WAIT240)", R"(50 ?"QZ LD")"}),
-                   lines({R"(10 ?"QZ QU 20":WAIT240)", R"(20 ?"QZ QRUN")"}))
-            << false;
+        << Script{at(900, "command"), at(1000, "takeoff"), at(1180, "up", "20"), at(1275, "battery?"), at(1515, "land")}
+        << six(lines({"command:WAIT30", "takeoff:WAIT180", "up 20:WAIT95", "battery?:WAIT240", "land"}),
+               lines({"10 " + MjHeader, "20 " + MjCommand, R"(30 ?STR$(S);"takeoff":WAIT180)",
+                      R"(40 ?STR$(S);"up 20":WAIT95)", R"(50 ?STR$(S);"battery?":WAIT240)", R"(60 ?STR$(S);"land")"}),
+               lines({"10 " + QzInit, R"(20 ?"QZ TO":WAIT180)", R"(30 ?"QZ U 20":WAIT95)",
+                      R"(40 ?"QZ ? battery?":WAIT240)", R"(50 ?"QZ LD")"}),
+               lines({R"(10 ?"QZ QU 20":WAIT240)", R"(20 ?"QZ QRUN")"}))
+        << false;
 
     QTest::newRow("second takeoff drops the flight so far")
-            << Script{at(0, "takeoff"), at(50, "up", "20"), at(100, "takeoff"), at(160, "forward", "30")}
-            << six(openLines({"command:WAIT30", "takeoff:WAIT60", "forward 30"}),
-                   openLines({MjHeader, MjCommand, R"(?STR$(S);"takeoff":WAIT60)",
-                              R"(?STR$(S);"forward 30")"}),
-                   openLines({QzInit, R"(?"QZ TO":WAIT60)", R"(?"QZ F 30")"}), R"(?"QZ QF 30")")
-            << true;
+        << Script{at(0, "takeoff"), at(50, "up", "20"), at(100, "takeoff"), at(160, "forward", "30")}
+        << six(openLines({"command:WAIT30", "takeoff:WAIT60", "forward 30"}),
+               openLines({MjHeader, MjCommand, R"(?STR$(S);"takeoff":WAIT60)", R"(?STR$(S);"forward 30")"}),
+               openLines({QzInit, R"(?"QZ TO":WAIT60)", R"(?"QZ F 30")"}), R"(?"QZ QF 30")")
+        << true;
 
     // Text 1 starts with the wait of a query even though it was empty; text 0 and
     // the queue text start clean; the queue text that kept its line loses the
     // query's wait.
     QTest::newRow("texts emptied by the user during a flight")
-            << Script{at(0, "takeoff"), at(30, "up", "20"), userEmpties(0), userEmpties(1),
-                      userEmpties(4), at(50, "battery?"), at(80, "left", "10")}
-            << QStringList{openLines({"battery?:WAIT30", "left 10"}),
-                           openLines({":WAIT20", R"(?STR$(S);"battery?":WAIT30)",
-                                      R"(?STR$(S);"left 10")"}),
-                           openLines({QzInit, R"(?"QZ TO":WAIT30)", R"(?"QZ U 20":WAIT20)",
-                                      R"(?"QZ ? battery?":WAIT30)", R"(?"QZ L 10")"}),
-                           openLines({R"(?"WQ INIT":WAIT30:)", R"(?"WQ TO":WAIT30)",
-                                      R"(?"WQ U 20":WAIT20)", R"(?"WQ ? battery?":WAIT30)",
-                                      R"(?"WQ L 10")"}),
-                           R"(?"QZ QL 10")",
-                           openLines({R"(?"WQ QU 20":WAIT30)", R"(?"WQ QL 10")"})}
-            << true;
+        << Script{at(0, "takeoff"), at(30, "up", "20"), userEmpties(0),      userEmpties(1),
+                  userEmpties(4),   at(50, "battery?"), at(80, "left", "10")}
+        << QStringList{openLines({"battery?:WAIT30", "left 10"}),
+                       openLines({":WAIT20", R"(?STR$(S);"battery?":WAIT30)", R"(?STR$(S);"left 10")"}),
+                       openLines({QzInit, R"(?"QZ TO":WAIT30)", R"(?"QZ U 20":WAIT20)", R"(?"QZ ? battery?":WAIT30)",
+                                  R"(?"QZ L 10")"}),
+                       openLines({R"(?"WQ INIT":WAIT30:)", R"(?"WQ TO":WAIT30)", R"(?"WQ U 20":WAIT20)",
+                                  R"(?"WQ ? battery?":WAIT30)", R"(?"WQ L 10")"}),
+                       R"(?"QZ QL 10")",
+                       openLines({R"(?"WQ QU 20":WAIT30)", R"(?"WQ QL 10")"})}
+        << true;
 
     QTest::newRow("Disconnect in a flight lands it")
-            << Script{at(0, "takeoff"), at(60, "up", "20"), at(100, "Disconnect")}
-            << six(lines({"command:WAIT30", "takeoff:WAIT60", "up 20:WAIT40", "Disconnect"}),
-                   lines({"10 " + MjHeader, "20 " + MjCommand, R"(30 ?STR$(S);"takeoff":WAIT60)",
-                          R"(40 ?STR$(S);"up 20":WAIT40)", R"(50 ?STR$(S);"land")"}),
-                   lines({"10 " + QzInit, R"(20 ?"QZ TO":WAIT60)", R"(30 ?"QZ U 20":WAIT40)",
-                          R"(40 ?"QZ LD")"}),
-                   lines({R"(10 ?"QZ QU 20":WAIT40)", R"(20 ?"QZ QRUN")"}))
-            << false;
+        << Script{at(0, "takeoff"), at(60, "up", "20"), at(100, "Disconnect")}
+        << six(lines({"command:WAIT30", "takeoff:WAIT60", "up 20:WAIT40", "Disconnect"}),
+               lines({"10 " + MjHeader, "20 " + MjCommand, R"(30 ?STR$(S);"takeoff":WAIT60)",
+                      R"(40 ?STR$(S);"up 20":WAIT40)", R"(50 ?STR$(S);"land")"}),
+               lines({"10 " + QzInit, R"(20 ?"QZ TO":WAIT60)", R"(30 ?"QZ U 20":WAIT40)", R"(40 ?"QZ LD")"}),
+               lines({R"(10 ?"QZ QU 20":WAIT40)", R"(20 ?"QZ QRUN")"}))
+        << false;
 
     QTest::newRow("Disconnect after a landing numbers once")
-            << Script{at(0, "takeoff"), at(10, "land"), at(50, "Disconnect")}
-            << six(lines({"command:WAIT30", "takeoff:WAIT10", "land"}) + "Disconnect",
-                   lines({"10 " + MjHeader, "20 " + MjCommand,
-                          R"(30 ?STR$(S);"takeoff":WAIT10)", R"(40 ?STR$(S);"land")"}),
-                   lines({"10 " + QzInit, R"(20 ?"QZ TO":WAIT10)", R"(30 ?"QZ LD")"}),
-                   lines({"10 :WAIT10", R"(20 ?"QZ QRUN")"}))
-            << false;
+        << Script{at(0, "takeoff"), at(10, "land"), at(50, "Disconnect")}
+        << six(lines({"command:WAIT30", "takeoff:WAIT10", "land"}) + "Disconnect",
+               lines({"10 " + MjHeader, "20 " + MjCommand, R"(30 ?STR$(S);"takeoff":WAIT10)", R"(40 ?STR$(S);"land")"}),
+               lines({"10 " + QzInit, R"(20 ?"QZ TO":WAIT10)", R"(30 ?"QZ LD")"}),
+               lines({"10 :WAIT10", R"(20 ?"QZ QRUN")"}))
+        << false;
 
     QTest::newRow("stop, land, Disconnect: one number per line")
-            << Script{at(0, "command"), at(10, "takeoff"), at(40, "up", "20"), at(55, "cw", "90"),
-                      at(70, "stop"), at(90, "land"), at(95, "Disconnect")}
-            << six(lines({"command:WAIT30", "takeoff:WAIT30", "up 20:WAIT15", "cw 90:WAIT15", "stop", "land"})
-                           + "Disconnect",
-                   lines({"10 " + MjHeader, "20 " + MjCommand, R"(30 ?STR$(S);"takeoff":WAIT30)",
-                          R"(40 ?STR$(S);"up 20":WAIT15)", R"(50 ?STR$(S);"cw 90":WAIT15)",
-                          R"(60 ?STR$(S);"stop")", R"(70 ?STR$(S);"land")"}),
-                   lines({"10 " + QzInit, R"(20 ?"QZ TO":WAIT30)", R"(30 ?"QZ U 20":WAIT15)",
-                          R"(40 ?"QZ TR 90":WAIT15)", R"(50 ?"QZ LD")", R"(60 ?"QZ LD")"}),
-                   lines({R"(10 ?"QZ QU 20":WAIT15)", R"(20 ?"QZ QTR 90":WAIT15)", R"(30 ?"QZ QRUN")",
-                          R"(40 ?"QZ QRUN")"}))
-            << false;
+        << Script{at(0, "command"), at(10, "takeoff"), at(40, "up", "20"),  at(55, "cw", "90"),
+                  at(70, "stop"),   at(90, "land"),    at(95, "Disconnect")}
+        << six(lines({"command:WAIT30", "takeoff:WAIT30", "up 20:WAIT15", "cw 90:WAIT15", "stop", "land"})
+                   + "Disconnect",
+               lines({"10 " + MjHeader, "20 " + MjCommand, R"(30 ?STR$(S);"takeoff":WAIT30)",
+                      R"(40 ?STR$(S);"up 20":WAIT15)", R"(50 ?STR$(S);"cw 90":WAIT15)", R"(60 ?STR$(S);"stop")",
+                      R"(70 ?STR$(S);"land")"}),
+               lines({"10 " + QzInit, R"(20 ?"QZ TO":WAIT30)", R"(30 ?"QZ U 20":WAIT15)", R"(40 ?"QZ TR 90":WAIT15)",
+                      R"(50 ?"QZ LD")", R"(60 ?"QZ LD")"}),
+               lines({R"(10 ?"QZ QU 20":WAIT15)", R"(20 ?"QZ QTR 90":WAIT15)", R"(30 ?"QZ QRUN")", R"(40 ?"QZ QRUN")"}))
+        << false;
 
     QTest::newRow("Disconnect with no line end empties the program texts")
-            << Script{at(0, "battery?"), at(5, "Disconnect")}
-            << six("battery?Disconnect", "", "", "") << false;
+        << Script{at(0, "battery?"), at(5, "Disconnect")} << six("battery?Disconnect", "", "", "") << false;
 
     QTest::newRow("land with an argument, then a glued query")
-            << Script{at(0, "takeoff"), at(20, "land", "now"), at(30, "battery?")}
-            << six(lines({"command:WAIT30", "takeoff:WAIT20", "land"}) + " nowbattery?",
-                   lines({"10 " + MjHeader, "20 " + MjCommand, R"(30 ?STR$(S);"takeoff":WAIT20)",
-                          R"(40 ?STR$(S);"land")"})
-                           + R"(?STR$(S);"battery?")",
-                   lines({"10 " + QzInit, R"(20 ?"QZ TO":WAIT20)", R"(30 ?"QZ LD")"})
-                           + R"(?"QZ ? battery?")",
-                   lines({"10 :WAIT20", R"(20 ?"QZ QRUN")"}))
-            << false;
+        << Script{at(0, "takeoff"), at(20, "land", "now"), at(30, "battery?")}
+        << six(lines({"command:WAIT30", "takeoff:WAIT20", "land"}) + " nowbattery?",
+               lines({"10 " + MjHeader, "20 " + MjCommand, R"(30 ?STR$(S);"takeoff":WAIT20)", R"(40 ?STR$(S);"land")"})
+                   + R"(?STR$(S);"battery?")",
+               lines({"10 " + QzInit, R"(20 ?"QZ TO":WAIT20)", R"(30 ?"QZ LD")"}) + R"(?"QZ ? battery?")",
+               lines({"10 :WAIT20", R"(20 ?"QZ QRUN")"}))
+        << false;
 
     QTest::newRow("second land numbers every line once")
-            << Script{at(0, "takeoff"), at(30, "up", "20"), at(40, "land"), at(90, "land")}
-            << six(lines({"command:WAIT30", "takeoff:WAIT30", "up 20:WAIT10", "land", "land"}),
-                   lines({"10 " + MjHeader, "20 " + MjCommand,
-                          R"(30 ?STR$(S);"takeoff":WAIT30)", R"(40 ?STR$(S);"up 20":WAIT10)",
-                          R"(50 ?STR$(S);"land")", R"(60 ?STR$(S);"land")"}),
-                   lines({"10 " + QzInit, R"(20 ?"QZ TO":WAIT30)", R"(30 ?"QZ U 20":WAIT10)",
-                          R"(40 ?"QZ LD")", R"(50 ?"QZ LD")"}),
-                   lines({R"(10 ?"QZ QU 20":WAIT10)", R"(20 ?"QZ QRUN")", R"(30 ?"QZ QRUN")"}))
-            << false;
+        << Script{at(0, "takeoff"), at(30, "up", "20"), at(40, "land"), at(90, "land")}
+        << six(lines({"command:WAIT30", "takeoff:WAIT30", "up 20:WAIT10", "land", "land"}),
+               lines({"10 " + MjHeader, "20 " + MjCommand, R"(30 ?STR$(S);"takeoff":WAIT30)",
+                      R"(40 ?STR$(S);"up 20":WAIT10)", R"(50 ?STR$(S);"land")", R"(60 ?STR$(S);"land")"}),
+               lines({"10 " + QzInit, R"(20 ?"QZ TO":WAIT30)", R"(30 ?"QZ U 20":WAIT10)", R"(40 ?"QZ LD")",
+                      R"(50 ?"QZ LD")"}),
+               lines({R"(10 ?"QZ QU 20":WAIT10)", R"(20 ?"QZ QRUN")", R"(30 ?"QZ QRUN")"}))
+        << false;
 
     // The closing lines of the program texts carry the wait even where the text
     // was empty; only the plain list starts clean.
     QTest::newRow("texts emptied by the user just before landing")
-            << Script{at(0, "takeoff"), at(30, "up", "20"), userEmpties(0), userEmpties(1),
-                      userEmpties(2), userEmpties(4), at(70, "land")}
-            << QStringList{lines({"land"}),
-                           lines({"10 :WAIT40", R"(20 ?STR$(S);"land")"}),
-                           lines({"10 :WAIT40", R"(20 ?"QZ LD")"}),
-                           lines({"10 " + wq(QzInit), R"(20 ?"WQ TO":WAIT30)", R"(30 ?"WQ U 20":WAIT40)",
-                                  R"(40 ?"WQ LD")"}),
-                           lines({"10 :WAIT40", R"(20 ?"QZ QRUN")"}),
-                           lines({R"(10 ?"WQ QU 20":WAIT40)", R"(20 ?"WQ QRUN")"})}
-            << false;
+        << Script{at(0, "takeoff"), at(30, "up", "20"), userEmpties(0), userEmpties(1),
+                  userEmpties(2),   userEmpties(4),     at(70, "land")}
+        << QStringList{lines({"land"}),
+                       lines({"10 :WAIT40", R"(20 ?STR$(S);"land")"}),
+                       lines({"10 :WAIT40", R"(20 ?"QZ LD")"}),
+                       lines(
+                           {"10 " + wq(QzInit), R"(20 ?"WQ TO":WAIT30)", R"(30 ?"WQ U 20":WAIT40)", R"(40 ?"WQ LD")"}),
+                       lines({"10 :WAIT40", R"(20 ?"QZ QRUN")"}),
+                       lines({R"(10 ?"WQ QU 20":WAIT40)", R"(20 ?"WQ QRUN")"})}
+        << false;
 
     QTest::newRow("stick commands, whole and as played back")
-            << Script{at(0, "takeoff"), at(12, "rc 0 20 0 0"), at(20, "rc", "0"), at(25, "land")}
-            << six(lines({"command:WAIT30", "takeoff:WAIT12", "rc 0 20 0 0:WAIT8", "rc 0:WAIT5", "land"}),
-                   lines({"10 " + MjHeader, "20 " + MjCommand, R"(30 ?STR$(S);"takeoff":WAIT12)",
-                          R"(40 ?STR$(S);"rc 0 20 0 0":WAIT8)", R"(50 ?STR$(S);"rc 0":WAIT5)",
-                          R"(60 ?STR$(S);"land")"}),
-                   lines({"10 " + QzInit, R"(20 ?"QZ TO":WAIT12)", R"(30 ?"QZ rc 0 20 0 0":WAIT8)",
-                          R"(40 ?"QZ rc 0":WAIT5)", R"(50 ?"QZ LD")"}),
-                   lines({"10 :WAIT5", R"(20 ?"QZ QRUN")"}))
-            << false;
+        << Script{at(0, "takeoff"), at(12, "rc 0 20 0 0"), at(20, "rc", "0"), at(25, "land")}
+        << six(lines({"command:WAIT30", "takeoff:WAIT12", "rc 0 20 0 0:WAIT8", "rc 0:WAIT5", "land"}),
+               lines({"10 " + MjHeader, "20 " + MjCommand, R"(30 ?STR$(S);"takeoff":WAIT12)",
+                      R"(40 ?STR$(S);"rc 0 20 0 0":WAIT8)", R"(50 ?STR$(S);"rc 0":WAIT5)", R"(60 ?STR$(S);"land")"}),
+               lines({"10 " + QzInit, R"(20 ?"QZ TO":WAIT12)", R"(30 ?"QZ rc 0 20 0 0":WAIT8)",
+                      R"(40 ?"QZ rc 0":WAIT5)", R"(50 ?"QZ LD")"}),
+               lines({"10 :WAIT5", R"(20 ?"QZ QRUN")"}))
+        << false;
 
     QTest::newRow("case words match in any letter case, texts keep it")
-            << Script{at(0, "TAKEOFF"), at(20, "Up", "x"), at(50, "Land")}
-            << six(lines({"command:WAIT30", "TAKEOFF:WAIT20", "Up x:WAIT30", "Land"}),
-                   lines({"10 " + MjHeader, "20 " + MjCommand, R"(30 ?STR$(S);"takeoff":WAIT20)",
-                          R"(40 ?STR$(S);"Up x":WAIT30)", R"(50 ?STR$(S);"Land")"}),
-                   lines({"10 " + QzInit, R"(20 ?"QZ TO":WAIT20)", R"(30 ?"QZ U X":WAIT30)",
-                          R"(40 ?"QZ LD")"}),
-                   lines({R"(10 ?"QZ QU X":WAIT30)", R"(20 ?"QZ QRUN")"}))
-            << false;
+        << Script{at(0, "TAKEOFF"), at(20, "Up", "x"), at(50, "Land")}
+        << six(lines({"command:WAIT30", "TAKEOFF:WAIT20", "Up x:WAIT30", "Land"}),
+               lines({"10 " + MjHeader, "20 " + MjCommand, R"(30 ?STR$(S);"takeoff":WAIT20)",
+                      R"(40 ?STR$(S);"Up x":WAIT30)", R"(50 ?STR$(S);"Land")"}),
+               lines({"10 " + QzInit, R"(20 ?"QZ TO":WAIT20)", R"(30 ?"QZ U X":WAIT30)", R"(40 ?"QZ LD")"}),
+               lines({R"(10 ?"QZ QU X":WAIT30)", R"(20 ?"QZ QRUN")"}))
+        << false;
 
     QTest::newRow("land right after takeoff")
-            << Script{at(100, "takeoff"), at(160, "land")}
-            << six(lines({"command:WAIT30", "takeoff:WAIT60", "land"}),
-                   lines({"10 " + MjHeader, "20 " + MjCommand, R"(30 ?STR$(S);"takeoff":WAIT60)",
-                          R"(40 ?STR$(S);"land")"}),
-                   lines({"10 " + QzInit, R"(20 ?"QZ TO":WAIT60)", R"(30 ?"QZ LD")"}),
-                   lines({"10 :WAIT60", R"(20 ?"QZ QRUN")"}))
-            << false;
+        << Script{at(100, "takeoff"), at(160, "land")}
+        << six(lines({"command:WAIT30", "takeoff:WAIT60", "land"}),
+               lines({"10 " + MjHeader, "20 " + MjCommand, R"(30 ?STR$(S);"takeoff":WAIT60)", R"(40 ?STR$(S);"land")"}),
+               lines({"10 " + QzInit, R"(20 ?"QZ TO":WAIT60)", R"(30 ?"QZ LD")"}),
+               lines({"10 :WAIT60", R"(20 ?"QZ QRUN")"}))
+        << false;
 
     QTest::newRow("stop closes like land")
-            << Script{at(0, "takeoff"), at(7, "stop")}
-            << six(lines({"command:WAIT30", "takeoff:WAIT7", "stop"}),
-                   lines({"10 " + MjHeader, "20 " + MjCommand, R"(30 ?STR$(S);"takeoff":WAIT7)",
-                          R"(40 ?STR$(S);"stop")"}),
-                   lines({"10 " + QzInit, R"(20 ?"QZ TO":WAIT7)", R"(30 ?"QZ LD")"}),
-                   lines({"10 :WAIT7", R"(20 ?"QZ QRUN")"}))
-            << false;
+        << Script{at(0, "takeoff"), at(7, "stop")}
+        << six(lines({"command:WAIT30", "takeoff:WAIT7", "stop"}),
+               lines({"10 " + MjHeader, "20 " + MjCommand, R"(30 ?STR$(S);"takeoff":WAIT7)", R"(40 ?STR$(S);"stop")"}),
+               lines({"10 " + QzInit, R"(20 ?"QZ TO":WAIT7)", R"(30 ?"QZ LD")"}),
+               lines({"10 :WAIT7", R"(20 ?"QZ QRUN")"}))
+        << false;
 
     QTest::newRow("emergency closes like land")
-            << Script{at(0, "takeoff"), at(3, "emergency")}
-            << six(lines({"command:WAIT30", "takeoff:WAIT3", "emergency"}),
-                   lines({"10 " + MjHeader, "20 " + MjCommand, R"(30 ?STR$(S);"takeoff":WAIT3)",
-                          R"(40 ?STR$(S);"emergency")"}),
-                   lines({"10 " + QzInit, R"(20 ?"QZ TO":WAIT3)", R"(30 ?"QZ LD")"}),
-                   lines({"10 :WAIT3", R"(20 ?"QZ QRUN")"}))
-            << false;
+        << Script{at(0, "takeoff"), at(3, "emergency")}
+        << six(lines({"command:WAIT30", "takeoff:WAIT3", "emergency"}),
+               lines({"10 " + MjHeader, "20 " + MjCommand, R"(30 ?STR$(S);"takeoff":WAIT3)",
+                      R"(40 ?STR$(S);"emergency")"}),
+               lines({"10 " + QzInit, R"(20 ?"QZ TO":WAIT3)", R"(30 ?"QZ LD")"}),
+               lines({"10 :WAIT3", R"(20 ?"QZ QRUN")"}))
+        << false;
 
     // The wait up to "command" is lost; the next wait counts from it.
     QTest::newRow("command in a flight adds nothing and resets the wait")
-            << Script{at(0, "takeoff"), at(40, "up", "20"), at(100, "command", "x"), at(130, "down", "5")}
-            << six(openLines({"command:WAIT30", "takeoff:WAIT40", "up 20:WAIT30", "down 5"}),
-                   openLines({MjHeader, MjCommand, R"(?STR$(S);"takeoff":WAIT40)",
-                              R"(?STR$(S);"up 20":WAIT30)", R"(?STR$(S);"down 5")"}),
-                   openLines({QzInit, R"(?"QZ TO":WAIT40)", R"(?"QZ U 20":WAIT30)", R"(?"QZ D 5")"}),
-                   openLines({R"(?"QZ QU 20":WAIT30)", R"(?"QZ QD 5")"}))
-            << true;
+        << Script{at(0, "takeoff"), at(40, "up", "20"), at(100, "command", "x"), at(130, "down", "5")}
+        << six(openLines({"command:WAIT30", "takeoff:WAIT40", "up 20:WAIT30", "down 5"}),
+               openLines({MjHeader, MjCommand, R"(?STR$(S);"takeoff":WAIT40)", R"(?STR$(S);"up 20":WAIT30)",
+                          R"(?STR$(S);"down 5")"}),
+               openLines({QzInit, R"(?"QZ TO":WAIT40)", R"(?"QZ U 20":WAIT30)", R"(?"QZ D 5")"}),
+               openLines({R"(?"QZ QU 20":WAIT30)", R"(?"QZ QD 5")"}))
+        << true;
 
     QTest::newRow("command with an argument before takeoff changes nothing")
-            << Script{at(0, "command", "x")} << six("", "", "", "") << false;
+        << Script{at(0, "command", "x")} << six("", "", "", "") << false;
 
     QTest::newRow("motion without an argument still closes its literal")
-            << Script{at(0, "takeoff"), at(10, "up"), at(25, "cw", "90")}
-            << six(openLines({"command:WAIT30", "takeoff:WAIT10", "up:WAIT15", "cw 90"}),
-                   openLines({MjHeader, MjCommand, R"(?STR$(S);"takeoff":WAIT10)",
-                              R"(?STR$(S);"up":WAIT15)", R"(?STR$(S);"cw 90")"}),
-                   openLines({QzInit, R"(?"QZ TO":WAIT10)", R"(?"QZ U":WAIT15)", R"(?"QZ TR 90")"}),
-                   openLines({R"(?"QZ QU":WAIT15)", R"(?"QZ QTR 90")"}))
-            << true;
+        << Script{at(0, "takeoff"), at(10, "up"), at(25, "cw", "90")}
+        << six(openLines({"command:WAIT30", "takeoff:WAIT10", "up:WAIT15", "cw 90"}),
+               openLines({MjHeader, MjCommand, R"(?STR$(S);"takeoff":WAIT10)", R"(?STR$(S);"up":WAIT15)",
+                          R"(?STR$(S);"cw 90")"}),
+               openLines({QzInit, R"(?"QZ TO":WAIT10)", R"(?"QZ U":WAIT15)", R"(?"QZ TR 90")"}),
+               openLines({R"(?"QZ QU":WAIT15)", R"(?"QZ QTR 90")"}))
+        << true;
 
     QTest::newRow("curve and go queue like motions")
-            << Script{at(0, "takeoff"), at(10, "curve", "20 20 20 40 40 40 30"),
-                      at(40, "go", "50 0 0 20 m1")}
-            << six(openLines({"command:WAIT30", "takeoff:WAIT10", "curve 20 20 20 40 40 40 30:WAIT30",
-                              "go 50 0 0 20 m1"}),
-                   openLines({MjHeader, MjCommand, R"(?STR$(S);"takeoff":WAIT10)",
-                              R"(?STR$(S);"curve 20 20 20 40 40 40 30":WAIT30)",
-                              R"(?STR$(S);"go 50 0 0 20 m1")"}),
-                   openLines({QzInit, R"(?"QZ TO":WAIT10)", R"(?"QZ curve 20 20 20 40 40 40 30":WAIT30)",
-                              R"(?"QZ go 50 0 0 20 M1")"}),
-                   openLines({R"(?"QZ QC 20 20 20 40 40 40 30":WAIT30)", R"(?"QZ QG 50 0 0 20 M1")"}))
-            << true;
+        << Script{at(0, "takeoff"), at(10, "curve", "20 20 20 40 40 40 30"), at(40, "go", "50 0 0 20 m1")}
+        << six(openLines({"command:WAIT30", "takeoff:WAIT10", "curve 20 20 20 40 40 40 30:WAIT30", "go 50 0 0 20 m1"}),
+               openLines({MjHeader, MjCommand, R"(?STR$(S);"takeoff":WAIT10)",
+                          R"(?STR$(S);"curve 20 20 20 40 40 40 30":WAIT30)", R"(?STR$(S);"go 50 0 0 20 m1")"}),
+               openLines({QzInit, R"(?"QZ TO":WAIT10)", R"(?"QZ curve 20 20 20 40 40 40 30":WAIT30)",
+                          R"(?"QZ go 50 0 0 20 M1")"}),
+               openLines({R"(?"QZ QC 20 20 20 40 40 40 30":WAIT30)", R"(?"QZ QG 50 0 0 20 M1")"}))
+        << true;
 
     QTest::newRow("takeoff with an argument keeps it inside the literal")
-            << Script{at(0, "takeoff", "a")}
-            << six(openLines({"command:WAIT30", "takeoff a"}),
-                   openLines({MjHeader, MjCommand, R"(?STR$(S);"takeoff a")"}),
-                   openLines({QzInit, R"(?"QZ TO A")"}), "")
-            << true;
+        << Script{at(0, "takeoff", "a")}
+        << six(openLines({"command:WAIT30", "takeoff a"}), openLines({MjHeader, MjCommand, R"(?STR$(S);"takeoff a")"}),
+               openLines({QzInit, R"(?"QZ TO A")"}), "")
+        << true;
 
     QTest::newRow("unknown and empty command words")
-            << Script{at(0, "takeoff"), at(5, "cw45"), at(9, "")}
-            << six("command:WAIT30\ntakeoff:WAIT5\ncw45:WAIT4\n",
-                   openLines({MjHeader, MjCommand, R"(?STR$(S);"takeoff":WAIT5)",
-                              R"(?STR$(S);"cw45":WAIT4)", R"(?STR$(S);"")"}),
-                   openLines({QzInit, R"(?"QZ TO":WAIT5)", R"(?"QZ cw45":WAIT4)", R"(?"QZ ")"}), "")
-            << true;
+        << Script{at(0, "takeoff"), at(5, "cw45"), at(9, "")}
+        << six("command:WAIT30\ntakeoff:WAIT5\ncw45:WAIT4\n",
+               openLines(
+                   {MjHeader, MjCommand, R"(?STR$(S);"takeoff":WAIT5)", R"(?STR$(S);"cw45":WAIT4)", R"(?STR$(S);"")"}),
+               openLines({QzInit, R"(?"QZ TO":WAIT5)", R"(?"QZ cw45":WAIT4)", R"(?"QZ ")"}), "")
+        << true;
 }
 
 void tst_ProgramTextGenerator::recordsFlights()
@@ -364,18 +339,27 @@ void tst_ProgramTextGenerator::numbering_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("numbered");
 
-    QTest::newRow("empty stays empty") << "" << "";
-    QTest::newRow("no line end becomes empty") << "?\"QZ " << "";
-    QTest::newRow("one line") << "a\n" << "10 a\n";
-    QTest::newRow("unfinished last line dropped") << "a\nb" << "10 a\n";
-    QTest::newRow("empty lines keep their numbers") << "\na\n\n" << "10 \n20 a\n30 \n";
-    QTest::newRow("number replaced, not doubled") << "10 x\n20 y\n" << "10 x\n20 y\n";
-    QTest::newRow("renumbered from the top") << "30 x\n\n70 y\n" << "10 x\n20 \n30 y\n";
-    QTest::newRow("only the first number and one blank go") << "10  x\n5 6 y\n" << "10  x\n20 6 y\n";
-    QTest::newRow("digits without a blank are text") << "100\n7x\n" << "10 100\n20 7x\n";
+    QTest::newRow("empty stays empty") << ""
+                                       << "";
+    QTest::newRow("no line end becomes empty") << "?\"QZ "
+                                               << "";
+    QTest::newRow("one line") << "a\n"
+                              << "10 a\n";
+    QTest::newRow("unfinished last line dropped") << "a\nb"
+                                                  << "10 a\n";
+    QTest::newRow("empty lines keep their numbers") << "\na\n\n"
+                                                    << "10 \n20 a\n30 \n";
+    QTest::newRow("number replaced, not doubled") << "10 x\n20 y\n"
+                                                  << "10 x\n20 y\n";
+    QTest::newRow("renumbered from the top") << "30 x\n\n70 y\n"
+                                             << "10 x\n20 \n30 y\n";
+    QTest::newRow("only the first number and one blank go") << "10  x\n5 6 y\n"
+                                                            << "10  x\n20 6 y\n";
+    QTest::newRow("digits without a blank are text") << "100\n7x\n"
+                                                     << "10 100\n20 7x\n";
     QTest::newRow("three-digit numbers have no fill")
-            << QString("x\n").repeated(11) << lines({"10 x", "20 x", "30 x", "40 x", "50 x", "60 x", "70 x",
-                                                     "80 x", "90 x", "100 x", "110 x"});
+        << QString("x\n").repeated(11)
+        << lines({"10 x", "20 x", "30 x", "40 x", "50 x", "60 x", "70 x", "80 x", "90 x", "100 x", "110 x"});
 }
 
 void tst_ProgramTextGenerator::numbering()
@@ -390,12 +374,18 @@ void tst_ProgramTextGenerator::commandsAppendWithoutWholeTextAccess_data()
     QTest::addColumn<QString>("word");
     QTest::addColumn<QString>("argument");
 
-    QTest::newRow("motion") << "up" << "20";
-    QTest::newRow("query") << "battery?" << "";
-    QTest::newRow("stick") << "rc 0 20 0 0" << "";
-    QTest::newRow("other with argument") << "speed" << "50";
-    QTest::newRow("command") << "command" << "";
-    QTest::newRow("curve") << "curve" << "20 20 20 40 40 40 30";
+    QTest::newRow("motion") << "up"
+                            << "20";
+    QTest::newRow("query") << "battery?"
+                           << "";
+    QTest::newRow("stick") << "rc 0 20 0 0"
+                           << "";
+    QTest::newRow("other with argument") << "speed"
+                                         << "50";
+    QTest::newRow("command") << "command"
+                             << "";
+    QTest::newRow("curve") << "curve"
+                           << "20 20 20 40 40 40 30";
 }
 
 // A text area hands out its whole text only as a copy, so a flight of n commands

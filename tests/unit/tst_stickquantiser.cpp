@@ -25,9 +25,13 @@ void tst_StickQuantiser::levels_data()
     QTest::addColumn<int>("vertical");
 
     // Both ends of every band; the vertical axis is mirrored (up is positive).
-    const struct { qint64 from, to; int level; } bands[] = {
-        {-1000, 0, -100}, {1, 10, -80}, {11, 20, -60}, {21, 30, -40}, {31, 40, -20},
-        {41, 59, 0}, {60, 69, 20}, {70, 79, 40}, {80, 89, 60}, {90, 99, 80}, {100, 1000, 100},
+    const struct
+    {
+        qint64 from, to;
+        int level;
+    } bands[] = {
+        {-1000, 0, -100}, {1, 10, -80}, {11, 20, -60}, {21, 30, -40}, {31, 40, -20},    {41, 59, 0},
+        {60, 69, 20},     {70, 79, 40}, {80, 89, 60},  {90, 99, 80},  {100, 1000, 100},
     };
     for (const auto &b : bands) {
         for (qint64 p : {b.from, b.to}) {

@@ -39,29 +39,51 @@ void tst_TextHelpers::nthField_data()
     QTest::addColumn<qsizetype>("n");
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("first") << "a;b;c" << ";" << qsizetype(1) << "a";
-    QTest::newRow("middle") << "a;b;c" << ";" << qsizetype(2) << "b";
-    QTest::newRow("last") << "a;b;c" << ";" << qsizetype(3) << "c";
-    QTest::newRow("beyond last") << "a;b;c" << ";" << qsizetype(4) << "";
-    QTest::newRow("far beyond") << "a;b;c" << ";" << qsizetype(1000) << "";
-    QTest::newRow("zero") << "a;b" << ";" << qsizetype(0) << "";
-    QTest::newRow("negative") << "a;b" << ";" << qsizetype(-1) << "";
-    QTest::newRow("absent separator") << "abc" << ";" << qsizetype(1) << "abc";
-    QTest::newRow("absent separator, 2") << "abc" << ";" << qsizetype(2) << "";
-    QTest::newRow("leading separator") << ";a" << ";" << qsizetype(1) << "";
-    QTest::newRow("after leading") << ";a" << ";" << qsizetype(2) << "a";
-    QTest::newRow("trailing separator") << "a;" << ";" << qsizetype(2) << "";
-    QTest::newRow("adjacent separators") << "a;;b" << ";" << qsizetype(3) << "b";
-    QTest::newRow("multi-char") << "a<>b<>c" << "<>" << qsizetype(2) << "b";
-    QTest::newRow("multi-char partial is text") << "a<b<>c" << "<>" << qsizetype(1) << "a<b";
+    QTest::newRow("first") << "a;b;c"
+                           << ";" << qsizetype(1) << "a";
+    QTest::newRow("middle") << "a;b;c"
+                            << ";" << qsizetype(2) << "b";
+    QTest::newRow("last") << "a;b;c"
+                          << ";" << qsizetype(3) << "c";
+    QTest::newRow("beyond last") << "a;b;c"
+                                 << ";" << qsizetype(4) << "";
+    QTest::newRow("far beyond") << "a;b;c"
+                                << ";" << qsizetype(1000) << "";
+    QTest::newRow("zero") << "a;b"
+                          << ";" << qsizetype(0) << "";
+    QTest::newRow("negative") << "a;b"
+                              << ";" << qsizetype(-1) << "";
+    QTest::newRow("absent separator") << "abc"
+                                      << ";" << qsizetype(1) << "abc";
+    QTest::newRow("absent separator, 2") << "abc"
+                                         << ";" << qsizetype(2) << "";
+    QTest::newRow("leading separator") << ";a"
+                                       << ";" << qsizetype(1) << "";
+    QTest::newRow("after leading") << ";a"
+                                   << ";" << qsizetype(2) << "a";
+    QTest::newRow("trailing separator") << "a;"
+                                        << ";" << qsizetype(2) << "";
+    QTest::newRow("adjacent separators") << "a;;b"
+                                         << ";" << qsizetype(3) << "b";
+    QTest::newRow("multi-char") << "a<>b<>c"
+                                << "<>" << qsizetype(2) << "b";
+    QTest::newRow("multi-char partial is text") << "a<b<>c"
+                                                << "<>" << qsizetype(1) << "a<b";
     // Occurrences are taken left to right and do not overlap: "aaa" at "aa" is "" | "a".
-    QTest::newRow("non-overlapping 1") << "aaa" << "aa" << qsizetype(1) << "";
-    QTest::newRow("non-overlapping 2") << "aaa" << "aa" << qsizetype(2) << "a";
-    QTest::newRow("empty text") << "" << ";" << qsizetype(1) << "";
-    QTest::newRow("blank separator") << "go 20  30" << " " << qsizetype(3) << "";
-    QTest::newRow("blank separator after gap") << "go 20  30" << " " << qsizetype(4) << "30";
-    QTest::newRow("key with colons") << "time:1:2" << ":" << qsizetype(2) << "1";
-    QTest::newRow("cr lf field") << "agz:-1000.00;\r\n" << ";" << qsizetype(2) << "\r\n";
+    QTest::newRow("non-overlapping 1") << "aaa"
+                                       << "aa" << qsizetype(1) << "";
+    QTest::newRow("non-overlapping 2") << "aaa"
+                                       << "aa" << qsizetype(2) << "a";
+    QTest::newRow("empty text") << ""
+                                << ";" << qsizetype(1) << "";
+    QTest::newRow("blank separator") << "go 20  30"
+                                     << " " << qsizetype(3) << "";
+    QTest::newRow("blank separator after gap") << "go 20  30"
+                                               << " " << qsizetype(4) << "30";
+    QTest::newRow("key with colons") << "time:1:2"
+                                     << ":" << qsizetype(2) << "1";
+    QTest::newRow("cr lf field") << "agz:-1000.00;\r\n"
+                                 << ";" << qsizetype(2) << "\r\n";
 }
 
 void tst_TextHelpers::nthField()
@@ -79,14 +101,22 @@ void tst_TextHelpers::countFields_data()
     QTest::addColumn<QString>("separator");
     QTest::addColumn<qsizetype>("expected");
 
-    QTest::newRow("empty text") << "" << ";" << qsizetype(0);
-    QTest::newRow("no separator") << "abc" << ";" << qsizetype(1);
-    QTest::newRow("three fields") << "a;b;c" << ";" << qsizetype(3);
-    QTest::newRow("trailing separator") << "a;b;" << ";" << qsizetype(3);
-    QTest::newRow("only separator") << ";" << ";" << qsizetype(2);
-    QTest::newRow("multi-char") << "a<>b<>" << "<>" << qsizetype(3);
-    QTest::newRow("non-overlapping") << "aaaa" << "aa" << qsizetype(3);
-    QTest::newRow("real drone tail") << "bat:83;\r\n" << ";" << qsizetype(2);
+    QTest::newRow("empty text") << ""
+                                << ";" << qsizetype(0);
+    QTest::newRow("no separator") << "abc"
+                                  << ";" << qsizetype(1);
+    QTest::newRow("three fields") << "a;b;c"
+                                  << ";" << qsizetype(3);
+    QTest::newRow("trailing separator") << "a;b;"
+                                        << ";" << qsizetype(3);
+    QTest::newRow("only separator") << ";"
+                                    << ";" << qsizetype(2);
+    QTest::newRow("multi-char") << "a<>b<>"
+                                << "<>" << qsizetype(3);
+    QTest::newRow("non-overlapping") << "aaaa"
+                                     << "aa" << qsizetype(3);
+    QTest::newRow("real drone tail") << "bat:83;\r\n"
+                                     << ";" << qsizetype(2);
 }
 
 void tst_TextHelpers::countFields()
@@ -104,12 +134,30 @@ void tst_TextHelpers::replaceAll_data()
     QTest::addColumn<QString>("replacement");
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("every occurrence") << "a;b;c;" << ";" << "\n" << "a\nb\nc\n";
-    QTest::newRow("absent") << "abc" << ";" << "\n" << "abc";
-    QTest::newRow("empty find") << "abc" << "" << "x" << "abc";
-    QTest::newRow("longer replacement") << "aa" << "a" << "aa" << "aaaa";
-    QTest::newRow("multi-char find") << "1<>2<>3" << "<>" << "," << "1,2,3";
-    QTest::newRow("case kept") << "Ab ab" << "ab" << "x" << "Ab x";
+    QTest::newRow("every occurrence") << "a;b;c;"
+                                      << ";"
+                                      << "\n"
+                                      << "a\nb\nc\n";
+    QTest::newRow("absent") << "abc"
+                            << ";"
+                            << "\n"
+                            << "abc";
+    QTest::newRow("empty find") << "abc"
+                                << ""
+                                << "x"
+                                << "abc";
+    QTest::newRow("longer replacement") << "aa"
+                                        << "a"
+                                        << "aa"
+                                        << "aaaa";
+    QTest::newRow("multi-char find") << "1<>2<>3"
+                                     << "<>"
+                                     << ","
+                                     << "1,2,3";
+    QTest::newRow("case kept") << "Ab ab"
+                               << "ab"
+                               << "x"
+                               << "Ab x";
 }
 
 void tst_TextHelpers::replaceAll()
@@ -127,16 +175,36 @@ void tst_TextHelpers::replaceLineEndings_data()
     QTest::addColumn<QString>("lineEnd");
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("crlf") << "a\r\nb" << "\n" << "a\nb";
-    QTest::newRow("lone cr") << "a\rb" << "\n" << "a\nb";
-    QTest::newRow("lf kept as lf") << "a\nb" << "\n" << "a\nb";
-    QTest::newRow("mixed") << "1\r\n2\r3\n4" << "\n" << "1\n2\n3\n4";
-    QTest::newRow("lf cr is two") << "a\n\rb" << "\n" << "a\n\nb";
-    QTest::newRow("cr cr lf") << "a\r\r\nb" << "\n" << "a\n\nb";
-    QTest::newRow("to crlf") << "a\nb\r" << "\r\n" << "a\r\nb\r\n";
-    QTest::newRow("none") << "abc" << "\n" << "abc";
-    QTest::newRow("empty") << "" << "\n" << "";
-    QTest::newRow("only ends") << "\r\n\r\n" << "|" << "||";
+    QTest::newRow("crlf") << "a\r\nb"
+                          << "\n"
+                          << "a\nb";
+    QTest::newRow("lone cr") << "a\rb"
+                             << "\n"
+                             << "a\nb";
+    QTest::newRow("lf kept as lf") << "a\nb"
+                                   << "\n"
+                                   << "a\nb";
+    QTest::newRow("mixed") << "1\r\n2\r3\n4"
+                           << "\n"
+                           << "1\n2\n3\n4";
+    QTest::newRow("lf cr is two") << "a\n\rb"
+                                  << "\n"
+                                  << "a\n\nb";
+    QTest::newRow("cr cr lf") << "a\r\r\nb"
+                              << "\n"
+                              << "a\n\nb";
+    QTest::newRow("to crlf") << "a\nb\r"
+                             << "\r\n"
+                             << "a\r\nb\r\n";
+    QTest::newRow("none") << "abc"
+                          << "\n"
+                          << "abc";
+    QTest::newRow("empty") << ""
+                           << "\n"
+                           << "";
+    QTest::newRow("only ends") << "\r\n\r\n"
+                               << "|"
+                               << "||";
 }
 
 void tst_TextHelpers::replaceLineEndings()
@@ -229,7 +297,7 @@ void tst_TextHelpers::val_data()
     QTest::newRow("tiny despite positive exponent") << "0." + zeros400 + zeros400 + "1e100" << 0.0;
     QTest::newRow("long fraction, exponent brings it in range") << "0." + zeros400 + "1e400" << 0.1;
     QTest::newRow("400 digits, exponent brings it in range")
-            << QString("1234567890").repeated(40) + "e-500" << 1.2345678901234568e-101;
+        << QString("1234567890").repeated(40) + "e-500" << 1.2345678901234568e-101;
     QTest::newRow("leading zeros beyond range") << QString(500, u'0') + "5" << 5.0;
     QTest::newRow("exponent longer than qint64") << "1e99999999999999999999999" << inf;
     QTest::newRow("negative exponent longer than qint64") << "-1e-99999999999999999999" << 0.0;
@@ -263,7 +331,7 @@ void tst_TextHelpers::intVal_data()
     QTest::newRow("-2^63") << "-9223372036854775808" << std::numeric_limits<qint64>::min();
     QTest::newRow("tiny without exponent") << "0." + QString(330, u'0') + "1" << qint64(0);
     QTest::newRow("huge despite negative exponent")
-            << "-1" + QString(800, u'0') + "e-100" << std::numeric_limits<qint64>::min();
+        << "-1" + QString(800, u'0') + "e-100" << std::numeric_limits<qint64>::min();
 }
 
 void tst_TextHelpers::intVal()
@@ -279,14 +347,22 @@ void tst_TextHelpers::sameText_data()
     QTest::addColumn<QString>("b");
     QTest::addColumn<bool>("expected");
 
-    QTest::newRow("equal") << "ok" << "ok" << true;
-    QTest::newRow("upper") << "OK" << "ok" << true;
-    QTest::newRow("mixed") << "eRRoR" << "Error" << true;
-    QTest::newRow("different") << "ok" << "no" << false;
-    QTest::newRow("prefix") << "ok" << "ok " << false;
-    QTest::newRow("empty") << "" << "" << true;
-    QTest::newRow("non-letters next to letters") << "@" << "`" << false;
-    QTest::newRow("bracket vs letter") << "[" << "{" << false;
+    QTest::newRow("equal") << "ok"
+                           << "ok" << true;
+    QTest::newRow("upper") << "OK"
+                           << "ok" << true;
+    QTest::newRow("mixed") << "eRRoR"
+                           << "Error" << true;
+    QTest::newRow("different") << "ok"
+                               << "no" << false;
+    QTest::newRow("prefix") << "ok"
+                            << "ok " << false;
+    QTest::newRow("empty") << ""
+                           << "" << true;
+    QTest::newRow("non-letters next to letters") << "@"
+                                                 << "`" << false;
+    QTest::newRow("bracket vs letter") << "["
+                                       << "{" << false;
     QTest::newRow("non-ASCII exact") << QString::fromUtf8("\xc3\xa9") << QString::fromUtf8("\xc3\xa9") << true;
     QTest::newRow("non-ASCII case kept") << QString::fromUtf8("\xc3\xa9") << QString::fromUtf8("\xc3\x89") << false;
     QTest::newRow("Kelvin sign is not k") << QString::fromUtf8("o\xe2\x84\xaa") << "ok" << false;
@@ -305,7 +381,8 @@ void tst_TextHelpers::sameText()
 void tst_TextHelpers::defineEncodingReplacesInvalidBytes()
 {
     QCOMPARE(DefineEncoding(QByteArray("h\xc3\xa9")), QString::fromUtf8("h\xc3\xa9"));
-    const QString bad = DefineEncoding(QByteArray("a\xff" "b"));
+    const QString bad = DefineEncoding(QByteArray("a\xff"
+                                                  "b"));
     QCOMPARE(bad.size(), 3);
     QCOMPARE(bad.at(1), QChar(QChar::ReplacementCharacter));
 }
