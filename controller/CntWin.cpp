@@ -286,25 +286,27 @@ void CntWin::udps_Error(int)
     addmsg(QStringLiteral("error..."), true);
 }
 
-// Appends at the end without touching the rest: the log is never trimmed and
-// must stay fast however long it grows.
 void CntWin::addmsg(const QString &msg, bool newline)
 {
-    QTextCursor cursor(ui->ResEF->document());
-    cursor.movePosition(QTextCursor::End);
-    cursor.insertText(newline ? msg + hd::EndOfLine : msg);
-    QScrollBar *bar = ui->ResEF->verticalScrollBar();
-    bar->setValue(bar->maximum());
+    writeLog(newline ? msg + hd::EndOfLine : msg, false);
 }
 
 // A report of the application's own, on a line of its own. A command line still
 // open for its answer stays last, so that the answer completes it.
 void CntWin::addReport(const QString &msg)
 {
+    writeLog(msg + hd::EndOfLine, true);
+}
+
+// Inserts at the end, or at the start of the last line, without touching the rest:
+// the log is never trimmed and must stay fast however long it grows.
+void CntWin::writeLog(const QString &text, bool beforeLastLine)
+{
     QTextCursor cursor(ui->ResEF->document());
     cursor.movePosition(QTextCursor::End);
-    cursor.movePosition(QTextCursor::StartOfBlock);
-    cursor.insertText(msg + hd::EndOfLine);
+    if (beforeLastLine)
+        cursor.movePosition(QTextCursor::StartOfBlock);
+    cursor.insertText(text);
     QScrollBar *bar = ui->ResEF->verticalScrollBar();
     bar->setValue(bar->maximum());
 }

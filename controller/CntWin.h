@@ -89,6 +89,7 @@ private:
     void PushButton3_Action();     // "Clear": empties the message log
 
     // Command link
+    void writeLog(const QString &text, bool beforeLastLine);
     void sendDatagram(const QString &text);
     void record(const hd::CommandWords &words);
     void udps_LineCompleted(const QString &answer); // "ok" or a failure ends the log line

@@ -15,7 +15,6 @@ class DroneLink : public QObject
 
 public:
     static constexpr quint16 StatePort = 8890;
-    static constexpr quint16 VideoPort = 11111;
 
     explicit DroneLink(QObject *parent = nullptr);
 

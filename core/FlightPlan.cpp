@@ -46,11 +46,15 @@ QList<int> textsNotReadBack(const QStringList &texts)
 {
     // A text's effect on the reader stays within its own section: the separators are
     // whole lines and the marker holds no line end. So judging each text alone, with
-    // the others empty, finds exactly the texts to blame.
+    // the others empty, finds exactly the texts to blame. Only a marker or a CR can
+    // change a text on its way back, so the others are not written and read at all.
     QList<int> lost;
     for (int i = 0; i < TargetKindCount; ++i) {
+        const QString text = texts.value(i);
+        if (!text.contains(FlightPlanMarker) && !text.contains(u'\r'))
+            continue;
         QStringList alone(TargetKindCount);
-        alone[i] = texts.value(i);
+        alone[i] = text;
         if (parseFlightPlan(composeFlightPlan(alone)) != alone)
             lost.append(i);
     }
