@@ -179,7 +179,7 @@ void CntWin::Event_Open()
 void CntWin::closeEvent(QCloseEvent *event)
 {
     // The two waits below run the event loop: a second close request meanwhile
-    // (close box, File > Quit) must not start the sequence again.
+    // (close box, File > Quit from either window) must not start the sequence again.
     if (mClosing) {
         event->ignore();
         return;
@@ -264,6 +264,8 @@ void CntWin::record(const hd::CommandWords &words)
 
 void CntWin::DoCmd(const QString &cmd)
 {
+    if (!acceptsCommands())
+        return;
     addmsg(cmd + QStringLiteral(": "), false);
     sendDatagram(cmd);
     ui->CmdEF->setText(cmd);
@@ -315,6 +317,8 @@ void CntWin::writeLog(const QString &text, bool beforeLastLine)
 
 void CntWin::ComPB_Action(int index)
 {
+    if (!acceptsCommands())
+        return;
     const QString caption = ComPB[index]->text();
     addmsg(caption + QStringLiteral(": "), false);
     if (index >= FirstQueryButton)
@@ -326,6 +330,8 @@ void CntWin::ComPB_Action(int index)
 
 void CntWin::PushButton1_Action()
 {
+    if (!acceptsCommands())
+        return;
     const QString text = ui->CmdEF->text();
     addmsg(text + QStringLiteral(": "), false);
     sendDatagram(text);
@@ -334,6 +340,8 @@ void CntWin::PushButton1_Action()
 
 void CntWin::SpeedSld_ValueChanged(int value)
 {
+    if (!acceptsCommands())
+        return;
     addmsg(QStringLiteral("Change Speed: "), false);
     sendDatagram(QStringLiteral("speed ") + hd::Str(value));
 }
@@ -391,6 +399,8 @@ void CntWin::boxEditingFinished(QComboBox *box, QSlider *slider)
 
 void CntWin::MissionPadCB_Action(bool ticked)
 {
+    if (!acceptsCommands())
+        return;
     const QString cmd = ticked ? QStringLiteral("mon") : QStringLiteral("moff");
     addmsg(cmd + QStringLiteral(": "), false);
     sendDatagram(cmd);
@@ -424,6 +434,9 @@ void CntWin::acv_MouseUp(int index)
 
 void CntWin::CalcRadio(int index, qint64 x, qint64 y)
 {
+    // A stick held while the window closes keeps the values it last sent.
+    if (!acceptsCommands())
+        return;
     const hd::StickValues values = hd::quantiseStick(x, y);
     if (values.x != mSx[index] || values.y != mSy[index]) {
         mSx[index] = values.x;
@@ -474,6 +487,8 @@ void CntWin::PushButton2_Action()
 
 void CntWin::StreamOnPM_Action()
 {
+    if (!acceptsCommands())
+        return;
     const QString cmd = QStringLiteral("streamon");
     addmsg(cmd + QStringLiteral(": "), false);
     sendDatagram(cmd);
@@ -486,6 +501,8 @@ void CntWin::StreamOnPM_Action()
 
 void CntWin::StreamOffPB_Action()
 {
+    if (!acceptsCommands())
+        return;
     const QString cmd = QStringLiteral("streamoff");
     addmsg(cmd + QStringLiteral(": "), false);
     sendDatagram(cmd);

@@ -149,6 +149,9 @@ private:
     bool mMd = false; // a stick is held
     QString mFFplay;  // the video player's path
 
+    // Set from the close request on: "Land" is then the last command the drone
+    // gets, whatever the user still clicks or drags while the sequence waits.
     bool mClosing = false;
+    bool acceptsCommands() const { return !mClosing; }
     QComboBox *mTypingIn = nullptr; // the box whose typed text is being mirrored
 };

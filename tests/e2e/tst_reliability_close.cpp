@@ -1,12 +1,17 @@
 #include "../ui/CntWinFixture.h"
 #include "HdTestMain.h"
+#include "MainMenuBar.h"
+#include "StickCanvas.h"
 
+#include <QCheckBox>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTimer>
 
-// Closing the controller window while a flight plan plays: the drone is told to
-// land, and no step of the plan follows that.
+#include <functional>
+
+// Closing the controller window lands the drone for good: once "Land" has gone,
+// nothing that still plays or that the user does in either window sends again.
 class tst_ReliabilityClose : public QObject
 {
     Q_OBJECT
@@ -14,6 +19,7 @@ class tst_ReliabilityClose : public QObject
     CntWinFixture f;
 
     static RecWin *rec() { return RecWin::instance(); }
+    StickCanvas *stick() const { return f.control<StickCanvas>(QStringLiteral("acv_0")); }
 
     // Lets PLAY follow: the plain list is changed last.
     static void setList(const QString &list)
@@ -23,10 +29,65 @@ class tst_ReliabilityClose : public QObject
         rec()->setTargetText(0, list);
     }
 
+    // What the user does before the close (phase 0), during its first wait (1) and
+    // during its second (2).
+    using Use = std::function<void(int phase)>;
+    QMap<QString, Use> uses;
+
+    static void clickTwice(QWidget *control, int phase)
+    {
+        if (phase > 0)
+            QTest::mouseClick(control, Qt::LeftButton);
+    }
+
 private slots:
     void initTestCase()
     {
         QVERIFY(f.openApplication()); // aimed at the loopback drone before anything can send
+
+        const auto clicking = [this](const QString &name) {
+            return [this, name](int phase) { clickTwice(f.control<QWidget>(name), phase); };
+        };
+        uses[QStringLiteral("takeoff button")] = clicking(QStringLiteral("ComPB_1"));
+        uses[QStringLiteral("Send")] = clicking(QStringLiteral("PushButton1"));
+        uses[QStringLiteral("mission pad")] = clicking(QStringLiteral("MissionPadCB"));
+        uses[QStringLiteral("streamon")] = clicking(QStringLiteral("StreamOnPM"));
+        uses[QStringLiteral("streamoff")] = clicking(QStringLiteral("StreamOffPB"));
+        uses[QStringLiteral("speed slider")] = [this](int phase) {
+            if (phase > 0)
+                QTest::keyClick(f.control<QSlider>(QStringLiteral("SpeedSld")), Qt::Key_Left);
+        };
+        // Held from before the close, dragged in the first wait, let go in the second.
+        uses[QStringLiteral("stick")] = [this](int phase) {
+            if (phase == 0) {
+                QTest::mousePress(stick(), Qt::LeftButton, {}, QPoint(50, 50));
+                QTest::mouseMove(stick(), QPoint(60, 50));
+            } else if (phase == 1) {
+                QTest::mouseMove(stick(), QPoint(95, 5));
+            } else {
+                QTest::mouseRelease(stick(), Qt::LeftButton, {}, QPoint(95, 5));
+            }
+        };
+        uses[QStringLiteral("PLAY")] = [](int phase) {
+            if (phase > 0) {
+                QTest::mouseClick(rec()->PlayBB(), Qt::LeftButton);
+                rec()->PlayBB_Action(); // as a click queued before the button went off would
+            }
+        };
+        uses[QStringLiteral("STOP")] = [](int phase) {
+            if (phase > 0)
+                rec()->StopBB_Action();
+        };
+        uses[QStringLiteral("close box again")] = [](int phase) {
+            if (phase > 0)
+                CntWin::instance()->close();
+        };
+        uses[QStringLiteral("Quit from the recorder")] = [](int phase) {
+            if (phase > 0) {
+                rec()->activateWindow();
+                MainMenuBar::instance()->choose(QStringLiteral("FileQuit"));
+            }
+        };
     }
 
     // Each case closes the window; the next one opens it again.
@@ -37,60 +98,76 @@ private slots:
         f.aim(f.drone.port());
         f.connectLink();
         QVERIFY(f.linkBound());
+        // A stick left off-centre by a close goes back to rest, as a release does.
+        QTest::mousePress(stick(), Qt::LeftButton, {}, QPoint(50, 50));
+        QTest::mouseRelease(stick(), Qt::LeftButton, {}, QPoint(50, 50));
         f.drone.clearScript();
-        f.drone.clearReceived();
+        (void)f.receivedBeforeMarker();
         f.clearLog();
         QuitRecorder::codes().clear();
     }
 
-    void closeDuringPlayback_data()
+    void closeLandsLast_data()
     {
-        QTest::addColumn<int>("waitTicks");
+        QTest::addColumn<int>("waitTicks"); // a plan playing when the window closes; -1: none
         QTest::addColumn<bool>("paused");
-        QTest::addColumn<int>("playAgainMs"); // PLAY clicked this long into the close; -1: not
+        QTest::addColumn<QString>("use"); // used before the close, then in each of its waits
+        QTest::addColumn<QStringList>("sentBefore");
         // Short waits would send steps during the close's own waits; long ones later.
-        QTest::newRow("100 ms waits") << 6 << false << -1;
-        QTest::newRow("10 s waits") << 600 << false << -1;
-        QTest::newRow("paused, 100 ms waits") << 6 << true << -1;
-        QTest::newRow("no waits") << 0 << false << -1;
-        QTest::newRow("PLAY during the first wait") << 600 << false << 150;
-        QTest::newRow("paused, PLAY during the second wait") << 6 << true << 700;
+        QTest::newRow("100 ms waits") << 6 << false << QString() << QStringList();
+        QTest::newRow("10 s waits") << 600 << false << QString() << QStringList();
+        QTest::newRow("paused, 100 ms waits") << 6 << true << QString() << QStringList();
+        QTest::newRow("no waits") << 0 << false << QString() << QStringList();
+        QTest::newRow("playing, PLAY") << 600 << false << "PLAY" << QStringList();
+        QTest::newRow("paused, PLAY") << 6 << true << "PLAY" << QStringList();
+        QTest::newRow("playing, STOP") << 600 << false << "STOP" << QStringList();
+        for (const char *use : {"takeoff button", "Send", "mission pad", "streamon", "streamoff", "speed slider",
+                                "close box again", "Quit from the recorder"})
+            QTest::newRow(use) << -1 << false << use << QStringList();
+        QTest::newRow("stick") << -1 << false << "stick" << QStringList{"rc 20 0 0 0"};
     }
-    void closeDuringPlayback()
+    void closeLandsLast()
     {
         QFETCH(int, waitTicks);
         QFETCH(bool, paused);
-        QFETCH(int, playAgainMs);
-        QStringList plan;
-        plan << QStringLiteral("takeoff:WAIT%1").arg(waitTicks);
-        for (int i = 0; i < 50; ++i)
-            plan << QStringLiteral("up %1:WAIT%2").arg(20 + i).arg(waitTicks);
-        plan << QStringLiteral("land");
-        setList(plan.join(u'\n'));
+        QFETCH(QString, use);
+        QFETCH(QStringList, sentBefore);
+        if (waitTicks >= 0) {
+            QStringList plan;
+            plan << QStringLiteral("takeoff:WAIT%1").arg(waitTicks);
+            for (int i = 0; i < 50; ++i)
+                plan << QStringLiteral("up %1:WAIT%2").arg(20 + i).arg(waitTicks);
+            plan << QStringLiteral("land");
+            setList(plan.join(u'\n'));
 
-        QSignalSpy arrived(&f.drone, &SimDrone::commandReceived);
-        QTest::mouseClick(rec()->PlayBB(), Qt::LeftButton);
-        QVERIFY(rec()->isPlaying());
-        QVERIFY(arrived.wait(5000));
-        if (paused)
+            QSignalSpy arrived(&f.drone, &SimDrone::commandReceived);
             QTest::mouseClick(rec()->PlayBB(), Qt::LeftButton);
-
-        bool playClicked = false;
-        if (playAgainMs >= 0) {
-            QTimer::singleShot(playAgainMs, rec(), [&] {
+            QVERIFY(rec()->isPlaying());
+            QVERIFY(arrived.wait(5000));
+            if (paused)
                 QTest::mouseClick(rec()->PlayBB(), Qt::LeftButton);
-                rec()->PlayBB_Action(); // as a click queued before the button went off would
-                playClicked = true;
+        }
+
+        const Use act = uses.value(use, [](int) {});
+        act(0);
+        if (!sentBefore.isEmpty())
+            QTRY_COMPARE(f.drone.received(), sentBefore);
+        // Recording "Land" changes the plain list, which must not switch PLAY back on.
+        QList<bool> playOff;
+        for (int phase : {1, 2}) {
+            QTimer::singleShot(phase == 1 ? 150 : 700, rec(), [&, phase] {
+                playOff << !rec()->PlayBB()->isEnabled();
+                act(phase);
             });
         }
         CntWin::instance()->close();
-        QCOMPARE(playClicked, playAgainMs >= 0);
+        QCOMPARE(playOff, (QList<bool>{true, true}));
 
         QCOMPARE(QuitRecorder::codes(), QList<int>{0});
         QVERIFY(!rec()->isPlaying());
         QVERIFY(!rec()->PlayTimer()->isActive());
         QVERIFY(!f.linkBound());
-        // Whatever played before the close; "Land" last, and nothing after it.
+        // Whatever played or was used before the close; "Land" last, and nothing after it.
         const QStringList received = f.receivedBeforeMarker();
         QVERIFY2(!received.isEmpty() && received.last() == QLatin1String("Land")
                      && received.count(QStringLiteral("Land")) == 1,
