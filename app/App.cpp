@@ -12,8 +12,12 @@
 
 namespace {
 
+// Showing a minimised window means restoring it: show() alone would leave it
+// iconic, out of reach without a taskbar.
 void bringToFront(QWidget *window)
 {
+    if (window->isMinimized())
+        window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
     window->show();
     window->raise();
     window->activateWindow();

@@ -51,7 +51,7 @@ class tst_Desktop : public QObject
     };
     static constexpr Control AddressEF{73, 8, 107, 22}, PortEF{230, 8, 62, 22}, LocalPortEF{231, 35, 62, 22},
         Connect{310, 8, 100, 28}, Takeoff{503, 8, 100, 28}, DistanceBox{449, 76, 50, 20}, Forward{352, 107, 100, 28};
-    static constexpr int CentralHeight = 550;
+    static constexpr int CentralHeight = 550, RecorderCentralHeight = 460;
 
     QTemporaryDir wmConfig;
     QProcess xvfb, wm, app;
@@ -332,6 +332,52 @@ private slots:
         QVERIFY2(drone.received() == QStringList{QStringLiteral("forward 120")},
                  qPrintable(QStringLiteral("the drone received %1; the distance box held \"%2\" after typing 120")
                                 .arg(drone.received().join(QStringLiteral(", ")), distance)));
+    }
+
+    // Openbox gives both windows a minimise button; the Window menu of the other
+    // window is then the way back, to the same place, in front and active.
+    void minimisedWindowComesBack_data()
+    {
+        QTest::addColumn<bool>("minimiseController");
+        QTest::newRow("controller") << true;
+        QTest::newRow("record and play") << false;
+    }
+    void minimisedWindowComesBack()
+    {
+        QFETCH(bool, minimiseController);
+        const int window = minimiseController ? controller : recorder;
+        const int other = minimiseController ? recorder : controller;
+        const Geometry before = geometry(window);
+        const auto state = [&] {
+            return run({QStringLiteral("xprop"), QStringLiteral("-id"), QString::number(window),
+                        QStringLiteral("WM_STATE")})
+                .section(QStringLiteral("window state: "), 1)
+                .section(u'\n', 0, 0);
+        };
+        xdotool({QStringLiteral("windowminimize"), QString::number(window)});
+        QTRY_COMPARE_WITH_TIMEOUT(state(), QStringLiteral("Iconic"), 5000);
+
+        // Window > its item, by keyboard from the other window's File menu: moving
+        // across the bar makes the Window menu's first item the active one.
+        const Geometry menuOwner = geometry(other);
+        const int menuBar = menuOwner.height - (other == controller ? CentralHeight : RecorderCentralHeight);
+        xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), QString::number(other), QStringLiteral("15"),
+                 QString::number(menuBar / 2), QStringLiteral("click"), QStringLiteral("1")});
+        QStringList keys{QStringLiteral("Right"), QStringLiteral("Right")};
+        if (!minimiseController)
+            keys << QStringLiteral("Down");
+        keys << QStringLiteral("Return");
+        for (const QString &key : keys)
+            xdotool({QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("100"), key});
+
+        QTRY_COMPARE_WITH_TIMEOUT(state(), QStringLiteral("Normal"), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(layout().activeWindow, window, 5000);
+        const Layout now = layout();
+        QVERIFY2(minimiseController ? now.controllerStack > now.recorderStack : now.recorderStack > now.controllerStack,
+                 "the window came back behind the other one");
+        QVERIFY(run({QStringLiteral("xwininfo"), QStringLiteral("-id"), QString::number(window)})
+                    .contains(QLatin1String("IsViewable")));
+        QVERIFY(geometry(window) == before);
     }
 
     void quitLandsAndEnds()
