@@ -125,6 +125,28 @@ private slots:
         QCOMPARE(drone.receiveDatagram().data(), QByteArray("marker"));
     }
 
+    // Every port number binds, the top one too; beyond it nothing is bound.
+    void localPortRange_data()
+    {
+        QTest::addColumn<qint64>("localPort");
+        QTest::addColumn<bool>("bound");
+        QTest::newRow("top port") << qint64(65535) << true;
+        QTest::newRow("above range") << qint64(65536) << false;
+        QTest::newRow("negative") << qint64(-1) << false;
+    }
+    void localPortRange()
+    {
+        QFETCH(qint64, localPort);
+        QFETCH(bool, bound);
+        QSignalSpy failures(&link, &DroneLink::failed);
+        QCOMPARE(link.open(localPort), bound);
+        QCOMPARE(link.isOpen(), bound);
+        QCOMPARE(failures.size(), bound ? 0 : 1);
+        if (bound)
+            QCOMPARE(qint64(linkPort()), localPort);
+        QVERIFY(link.open(0));
+    }
+
     void portInUseFailsOnce()
     {
         QUdpSocket holder;

@@ -128,6 +128,21 @@ private slots:
         rec()->MJType()->setCurrentIndex(0);
     }
 
+    // Placed while only this window is on the screen, it follows the controller to
+    // where that is shown at last: 8 units right of it, tops level.
+    void followsTheControllerUntilBothAreShown()
+    {
+        QVERIFY(rec()->windowHandle()->isExposed());
+        QWidget controller;
+        controller.setFixedSize(300, 200);
+        controller.winId(); // a window of its own, not yet on the screen
+        rec()->placeBeside(&controller);
+        controller.move(120, 90);
+        controller.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&controller));
+        QTRY_COMPARE(rec()->geometry().topLeft(), controller.geometry().topLeft() + QPoint(308, 0));
+    }
+
     void tabsShowTheirOwnAreaAndKeepTexts()
     {
         for (int i = 0; i < 6; ++i)

@@ -1,5 +1,6 @@
 #include "SimDrone.h"
 
+#include <QElapsedTimer>
 #include <QNetworkDatagram>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -239,6 +240,44 @@ private slots:
         QCOMPARE(answers.join('|'), QByteArrayList(50, "ok|87\r\n").join('|'));
     }
 
+    // "takeoff" and "land" are answered once the motion is done, and what was asked
+    // after them waits behind. A stop drops what still waits: none of it leaves
+    // through the next run's socket, which answers from its first command on.
+    void motionDelay_data()
+    {
+        QTest::addColumn<QByteArray>("command");
+        QTest::addColumn<bool>("stopped");
+        QTest::newRow("takeoff") << QByteArray("takeoff") << false;
+        QTest::newRow("Land") << QByteArray("Land") << false;
+        QTest::newRow("stopped while waiting") << QByteArray("takeoff") << true;
+    }
+    void motionDelay()
+    {
+        QFETCH(QByteArray, command);
+        QFETCH(bool, stopped);
+        constexpr int MotionMs = 300;
+        SimDrone drone;
+        QVERIFY(drone.start(QHostAddress(QStringLiteral("127.0.0.2")), 0));
+        drone.setMotionDelay(MotionMs);
+        QSignalSpy received(&drone, &SimDrone::commandReceived);
+        Peer peer;
+        QElapsedTimer sent;
+        sent.start();
+        peer.send(command, drone.port());
+        if (stopped) {
+            QVERIFY(received.wait(3000));
+            drone.stop();
+            QVERIFY(drone.start(QHostAddress(QStringLiteral("127.0.0.2")), 0));
+        }
+        peer.send("battery?", drone.port());
+        if (!stopped) {
+            QCOMPARE(peer.next(), QByteArray("ok"));
+            // The drone counts whole milliseconds from a later start than ours.
+            QVERIFY2(sent.elapsed() >= MotionMs - 2, QByteArray::number(sent.elapsed()));
+        }
+        QCOMPARE(peer.next(), QByteArray("87\r\n"));
+    }
+
     void stateDatagram()
     {
         SimDrone drone;
@@ -262,6 +301,10 @@ private slots:
         pilot.send("cw 90", drone.port()); // refused on the ground: no turn
         QCOMPARE(pilot.next(), QByteArray("error Not flying"));
         QVERIFY(drone.currentState().contains(";yaw:0;"));
+        drone.setAnswer(QStringLiteral("cw"), "ok"); // a scripted word is answered and acts
+        pilot.send("cw 90", drone.port());
+        QCOMPARE(pilot.next(), QByteArray("ok"));
+        QVERIFY(drone.currentState().contains(";yaw:90;"));
         pilot.send("takeoff", drone.port());
         QCOMPARE(pilot.next(), QByteArray("ok"));
         QVERIFY(drone.currentState().contains(";h:80;"));
