@@ -2,11 +2,11 @@
 # Builds the benchmarks in Release (build-bench/) and runs them in a private network
 # namespace with only loopback up, so that whatever they send stays on this machine.
 #   scripts/bench.sh              every benchmark (about five minutes)
-#   scripts/bench.sh NAME...      some: roundtrip log playback startup statestream generator
+#   scripts/bench.sh NAME...      some: roundtrip log stick playback startup statestream generator
 # They print numbers and judge nothing; see bench/README.md for what each measures.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-all=(roundtrip log playback startup statestream generator)
+all=(roundtrip log stick playback startup statestream generator)
 
 if [[ "${1:-}" != --in-namespace ]]; then
     names=("$@")
@@ -33,7 +33,7 @@ for n in "$@"; do
     echo
     case $n in
         # Windows that must really be mapped run on an X server, the rest offscreen.
-        startup|statestream) QT_QPA_PLATFORM=xcb "${xvfb[@]}" "build-bench/bench/bench_$n" ;;
+        startup|statestream|stick) QT_QPA_PLATFORM=xcb "${xvfb[@]}" "build-bench/bench/bench_$n" ;;
         *) QT_QPA_PLATFORM=offscreen "build-bench/bench/bench_$n" ;;
     esac
 done
