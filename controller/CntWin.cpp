@@ -26,7 +26,6 @@
 #include <QProcess>
 #include <QScopedValueRollback>
 #include <QScrollBar>
-#include <QTextCursor>
 #include <QTimer>
 
 #include <limits>
@@ -301,14 +300,10 @@ void CntWin::addReport(const QString &msg)
 }
 
 // Inserts at the end, or at the start of the last line, without touching the rest:
-// the log is never trimmed and must stay fast however long it grows.
+// the log is never trimmed and must stay fast however long it grows, also on one line.
 void CntWin::writeLog(const QString &text, bool beforeLastLine)
 {
-    QTextCursor cursor(ui->ResEF->document());
-    cursor.movePosition(QTextCursor::End);
-    if (beforeLastLine)
-        cursor.movePosition(QTextCursor::StartOfBlock);
-    cursor.insertText(text);
+    ui->ResEF->write(text, beforeLastLine);
     QScrollBar *bar = ui->ResEF->verticalScrollBar();
     bar->setValue(bar->maximum());
 }

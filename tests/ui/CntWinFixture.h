@@ -2,6 +2,7 @@
 
 #include "App.h"
 #include "CntWin.h"
+#include "LogEdit.h"
 #include "RecWin.h"
 #include "SimDrone.h"
 
@@ -71,7 +72,8 @@ public:
     void click(QWidget *widget) const { QTest::mouseClick(widget, Qt::LeftButton); }
     void click(const QString &name) const { click(button(name)); }
 
-    QString log() const { return control<QPlainTextEdit>(QStringLiteral("ResEF"))->toPlainText(); }
+    // The log as the user reads and copies it.
+    QString log() const { return control<LogEdit>(QStringLiteral("ResEF"))->logText(); }
     void clearLog() const { click(QStringLiteral("PushButton3")); }
     QString cmdLine() const { return edit(QStringLiteral("CmdEF"))->text(); }
 

@@ -1,6 +1,8 @@
 #include "CntWinFixture.h"
 #include "HdTestMain.h"
+#include "LogBreaks.h"
 
+#include <QClipboard>
 #include <QElapsedTimer>
 #include <QNetworkDatagram>
 #include <QScrollBar>
@@ -225,6 +227,61 @@ private slots:
         QVERIFY(log->toPlainText().startsWith(QStringLiteral("typed by hand line 0\nline 1\n")));
         QCOMPARE(log->verticalScrollBar()->value(), log->verticalScrollBar()->maximum());
         QVERIFY(log->verticalScrollBar()->maximum() > 0);
+    }
+
+    // A drone never answers "rc": a stick flight puts thousands of commands on one
+    // line, which the log shows in short paragraphs. Whatever the user does there, the
+    // log reads and copies as its characters alone.
+    void longLineReadsAndCopiesAsWritten_data()
+    {
+        QTest::addColumn<int>("offset"); // from the end of the first paragraph
+        QTest::addColumn<int>("selected");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("typed"); // replaces the selection, less the break
+        QTest::newRow("untouched") << 0 << 0 << 0 << "";
+        QTest::newRow("Enter before a break") << 0 << 0 << int(Qt::Key_Return) << "\n";
+        QTest::newRow("Enter after a break") << 1 << 0 << int(Qt::Key_Return) << "\n";
+        QTest::newRow("typed mid-paragraph") << -100 << 0 << int(Qt::Key_X) << "x";
+        QTest::newRow("break deleted alone") << 1 << 0 << int(Qt::Key_Backspace) << "";
+        QTest::newRow("deleted across a break") << -2 << 5 << int(Qt::Key_Delete) << "";
+    }
+
+    void longLineReadsAndCopiesAsWritten()
+    {
+        QFETCH(int, offset);
+        QFETCH(int, selected);
+        QFETCH(int, key);
+        QFETCH(QString, typed);
+        auto *log = f.control<LogEdit>("ResEF");
+        QString expected;
+        auto write = [&] {
+            for (int i = 0; i < 200; ++i) {
+                const QString piece = QStringLiteral("rc %1 -20 0 0: ").arg(i % 6 * 20);
+                f.win->addmsg(piece, false);
+                expected += piece;
+            }
+        };
+        write();
+        // Up to the first break, document positions are the log's.
+        const int end = log->document()->firstBlock().length() - 1;
+        QTextCursor cursor = log->textCursor();
+        cursor.setPosition(end + offset);
+        cursor.setPosition(end + offset + selected, QTextCursor::KeepAnchor);
+        log->setTextCursor(cursor);
+        if (key)
+            QTest::keyClick(log, Qt::Key(key));
+        expected.replace(end + qMin(offset, 0), qMax(selected - 1, 0), typed);
+        write();
+        f.win->addReport(QStringLiteral("report")); // before the whole open line
+        expected.insert(expected.lastIndexOf(u'\n') + 1, QStringLiteral("report\n"));
+        f.win->addmsg(QStringLiteral("ok"), true);
+        expected += QStringLiteral("ok\n");
+
+        log->selectAll(); // as the Edit menu does
+        log->copy();
+        QCOMPARE(QGuiApplication::clipboard()->text(), expected);
+        QCOMPARE(f.log(), expected);
+        QVERIFY(log->document()->lastBlock().previous().length() < hd::LogParagraphLength + 20);
     }
 
     // Rewriting the whole text on each append would take minutes here.

@@ -1,0 +1,103 @@
+#include "LogEdit.h"
+
+#include "LogBreaks.h"
+
+#include <QMimeData>
+#include <QTextDocument>
+
+#include <algorithm>
+
+namespace {
+
+bool intact(const QTextCursor &separator)
+{
+    return separator.position() == separator.anchor() + 1;
+}
+
+} // namespace
+
+LogEdit::LogEdit(QWidget *parent)
+    : QPlainTextEdit(parent)
+{
+    connect(document(), &QTextDocument::contentsChange, this, [this](int, int removed, int) {
+        if (removed > 0)
+            forgetDeletedBreaks();
+    });
+}
+
+void LogEdit::write(const QString &text, bool beforeLastLine)
+{
+    QTextCursor cursor(document());
+    cursor.movePosition(QTextCursor::End);
+    if (beforeLastLine) {
+        cursor.movePosition(QTextCursor::StartOfBlock);
+        // The open line may fill several paragraphs: to its first.
+        while (cursor.position() > 0 && isBreak(cursor.position() - 1))
+            cursor.movePosition(QTextCursor::PreviousBlock);
+    }
+    const QList<qsizetype> breaks = hd::logBreaks(cursor.positionInBlock(), text);
+    if (breaks.isEmpty()) {
+        cursor.insertText(text);
+        return;
+    }
+    cursor.beginEditBlock();
+    qsizetype from = 0;
+    for (qsizetype at : breaks) {
+        cursor.insertText(text.mid(from, at - from));
+        cursor.insertBlock();
+        addBreak(cursor.position() - 1);
+        from = at;
+    }
+    cursor.insertText(text.mid(from));
+    cursor.endEditBlock();
+}
+
+QString LogEdit::logText(int from, int to) const
+{
+    QTextCursor range(document());
+    range.setPosition(from);
+    if (to < 0)
+        range.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+    else
+        range.setPosition(to, QTextCursor::KeepAnchor);
+    to = range.position();
+    QList<qsizetype> offsets;
+    for (const QTextCursor &separator : mBreaks) {
+        if (intact(separator) && separator.anchor() >= from && separator.anchor() < to)
+            offsets.append(separator.anchor() - from);
+    }
+    return hd::joinLogText(range.selectedText(), offsets);
+}
+
+QMimeData *LogEdit::createMimeDataFromSelection() const
+{
+    const QTextCursor selection = textCursor();
+    auto *mime = new QMimeData;
+    mime->setText(logText(selection.selectionStart(), selection.selectionEnd()));
+    return mime;
+}
+
+void LogEdit::addBreak(int position)
+{
+    QTextCursor separator(document());
+    separator.setPosition(position);
+    separator.setPosition(position + 1, QTextCursor::KeepAnchor);
+    // Text typed right after the separator must not join the selection.
+    separator.setKeepPositionOnInsert(true);
+    const auto at = std::upper_bound(mBreaks.begin(), mBreaks.end(), position,
+                                     [](int p, const QTextCursor &c) { return p < c.anchor(); });
+    mBreaks.insert(at, separator);
+}
+
+bool LogEdit::isBreak(int position) const
+{
+    const auto at = std::lower_bound(mBreaks.begin(), mBreaks.end(), position,
+                                     [](const QTextCursor &c, int p) { return c.anchor() < p; });
+    return at != mBreaks.end() && at->anchor() == position && intact(*at);
+}
+
+void LogEdit::forgetDeletedBreaks()
+{
+    mBreaks.erase(std::remove_if(mBreaks.begin(), mBreaks.end(), [](const QTextCursor &c) { return !intact(c); }),
+                  mBreaks.end());
+}
