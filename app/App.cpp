@@ -23,6 +23,48 @@ void bringToFront(QWidget *window)
     window->activateWindow();
 }
 
+// Why a flight plan that could be read is not opened, in the user's words.
+QString refusalText(const hd::FlightPlanRead &read)
+{
+    const QLocale locale;
+    const auto n = [&locale](qint64 value) { return locale.toString(value); };
+    const hd::LayoutLoad &load = read.load;
+    switch (read.refused) {
+    case hd::Refusal::NotAFile:
+        switch (read.kind) {
+        case hd::FlightPlanRead::Folder:
+            return App::tr("It is a folder, not a file.");
+        case hd::FlightPlanRead::Pipe:
+            return App::tr("It is a pipe, not a file: reading it would wait for whatever writes to it.");
+        case hd::FlightPlanRead::Device:
+            return App::tr("It is a device, not a file.");
+        case hd::FlightPlanRead::OtherKind:
+            break;
+        }
+        return App::tr("It is not a regular file.");
+    case hd::Refusal::TooLarge:
+        return App::tr("It holds %1 bytes; a flight plan may hold at most %2.")
+            .arg(n(read.bytes), n(hd::ShowLimits::MaxFileBytes));
+    case hd::Refusal::LongLines:
+        return App::tr("Its lines longer than %1 characters hold %2 bytes together (line %3 alone %4); "
+                       "at most %5 can be shown quickly.")
+            .arg(n(hd::ShowLimits::LongLine), n(load.longLineBytes), n(load.longestLineNumber), n(load.longestLine),
+                 n(hd::ShowLimits::MaxLongLineBytes));
+    case hd::Refusal::LongRuns:
+        if (load.longestRun > hd::ShowLimits::MaxRun)
+            return App::tr("Line %1 holds %2 characters in a row without a blank or other place to wrap the line; "
+                           "at most %3 can be shown quickly.")
+                .arg(n(load.longestRunLine), n(load.longestRun), n(hd::ShowLimits::MaxRun));
+        return App::tr("It holds several long stretches without a blank or other place to wrap the line (line %1: %2 "
+                       "characters in a row); together they take as long to show as one of %3 characters, and at most "
+                       "%4 can be shown quickly.")
+            .arg(n(load.longestRunLine), n(load.longestRun), n(load.equivalentRun), n(hd::ShowLimits::MaxRun));
+    case hd::Refusal::None:
+        break;
+    }
+    return QString();
+}
+
 } // namespace
 
 App::App(int &argc, char **argv)
@@ -93,15 +135,24 @@ bool App::RecOpen_Action(int)
     if (path.isEmpty())
         return false;
 
-    const hd::FileResult<QStringList> read = hd::readFlightPlanFile(path);
+    const hd::FileResult<hd::FlightPlanRead> read = hd::readFlightPlanFile(path);
     if (!read.ok) {
         FileDialogs::showFileError(
             parent,
             tr("The flight plan \"%1\" could not be read.\n%2").arg(QDir::toNativeSeparators(path), read.error));
         return false;
     }
+    // Showing what cannot be laid out quickly would freeze both windows, and the
+    // drone could not be landed meanwhile.
+    if (read.value.refused != hd::Refusal::None) {
+        FileDialogs::showFileError(parent,
+                                   tr("The flight plan \"%1\" was not opened.\n%2")
+                                       .arg(QDir::toNativeSeparators(path), refusalText(read.value)));
+        return false;
+    }
+    const QStringList &sections = read.value.sections;
     RecWin *recorder = RecWin::instance();
-    for (int i = 0; i < read.value.size(); ++i)
-        recorder->setTargetText(i, read.value.at(i));
+    for (int i = 0; i < sections.size(); ++i)
+        recorder->setTargetText(i, sections.at(i));
     return true;
 }

@@ -5,8 +5,89 @@
 
 #include <QFile>
 #include <QSaveFile>
+#include <QTextBoundaryFinder>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
 
 namespace hd {
+
+namespace {
+
+// The sections of a text with EndOfLine line ends. *loaded: how much of the text
+// they come from; the rest of a file with more than six sections is not loaded.
+QStringList splitSections(const QString &text, qsizetype *loaded)
+{
+    const QString splitter = FlightPlanMarker + EndOfLine;
+
+    // Markers are counted alone but split at only with their line end, so a marker
+    // without one still claims an area, which then gets the empty text.
+    const qsizetype areas = qMin<qsizetype>(CountFields(text, FlightPlanMarker), TargetKindCount);
+    const QStringList pieces = text.split(splitter, Qt::KeepEmptyParts);
+    QStringList sections;
+    *loaded = areas < pieces.size() ? (areas - 1) * splitter.size() : text.size();
+    for (qsizetype i = 0; i < areas; ++i) {
+        QString section = pieces.value(i);
+        if (areas < pieces.size())
+            *loaded += section.size();
+        // The line end before a marker line is the writer's, not the text's.
+        if (i + 1 < pieces.size() && section.endsWith(EndOfLine))
+            section.chop(EndOfLine.size());
+        sections.append(section);
+    }
+    return sections;
+}
+
+// Qt's layout takes Hangul for letters, as Korean wraps between words; the boundary
+// finder alone would break between syllables.
+bool isHangul(char16_t c)
+{
+    return (c >= 0x1100 && c <= 0x11FF) || (c >= 0x3130 && c <= 0x318F) || (c >= 0xA960 && c <= 0xA97F)
+        || (c >= 0xAC00 && c <= 0xD7A3) || (c >= 0xD7B0 && c <= 0xD7FF);
+}
+
+// The layout also ends a word at every white space but a no-break one.
+bool isBreakingSpace(QChar c)
+{
+    return c.isSpace() && c.decompositionTag() != QChar::NoBreak;
+}
+
+// Calls run(length) for each stretch of the line between two places where the text
+// layout may wrap it, in order; white space belongs to no stretch.
+template <class Run>
+void forEachRun(QStringView line, Run run)
+{
+    QString letters;
+    if (std::any_of(line.begin(), line.end(), [](QChar c) { return isHangul(c.unicode()); })) {
+        letters = line.toString();
+        for (QChar &c : letters) {
+            if (isHangul(c.unicode()))
+                c = u'a';
+        }
+        line = letters;
+    }
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Line, line);
+    qsizetype start = 0;
+    for (qsizetype boundary = finder.toNextBoundary(); boundary > 0; boundary = finder.toNextBoundary()) {
+        for (qsizetype i = start; i < boundary; ++i) {
+            if (isBreakingSpace(line[i])) {
+                if (i > start)
+                    run(i - start);
+                start = i + 1;
+            }
+        }
+        if (boundary > start)
+            run(boundary - start);
+        start = boundary;
+    }
+}
+
+} // namespace
 
 QString composeFlightPlan(const QStringList &texts)
 {
@@ -22,24 +103,66 @@ QString composeFlightPlan(const QStringList &texts)
 
 QStringList parseFlightPlan(const QString &fileText)
 {
-    QStringList sections;
     if (fileText.isEmpty())
-        return sections;
-    const QString text = ReplaceLineEndings(fileText, EndOfLine);
-    const QString splitter = FlightPlanMarker + EndOfLine;
+        return QStringList();
+    qsizetype loaded = 0;
+    return splitSections(ReplaceLineEndings(fileText, EndOfLine), &loaded);
+}
 
-    // Markers are counted alone but split at only with their line end, so a marker
-    // without one still claims an area, which then gets the empty text.
-    const qsizetype areas = qMin<qsizetype>(CountFields(text, FlightPlanMarker), TargetKindCount);
-    const QStringList pieces = text.split(splitter, Qt::KeepEmptyParts);
-    for (qsizetype i = 0; i < areas; ++i) {
-        QString section = pieces.value(i);
-        // The line end before a marker line is the writer's, not the text's.
-        if (i + 1 < pieces.size() && section.endsWith(EndOfLine))
-            section.chop(EndOfLine.size());
-        sections.append(section);
+LayoutLoad layoutLoad(QStringView text)
+{
+    // A surrogate pair takes four bytes in UTF-8.
+    const auto utf8Size = [](QStringView line) {
+        qsizetype bytes = 0;
+        for (QChar c : line)
+            bytes += c.unicode() < 0x80 ? 1 : c.unicode() < 0x800 || c.isSurrogate() ? 2 : 3;
+        return bytes;
+    };
+    LayoutLoad load;
+    QList<QStringView> longLines;
+    QList<qsizetype> numbers;
+    for (qsizetype start = 0, number = 1;; ++number) {
+        qsizetype end = text.indexOf(EndOfLine, start);
+        if (end < 0)
+            end = text.size();
+        if (end - start > ShowLimits::LongLine) {
+            longLines.append(text.sliced(start, end - start));
+            numbers.append(number);
+            const qsizetype bytes = utf8Size(longLines.last());
+            load.longLineBytes += bytes;
+            if (bytes > load.longestLine) {
+                load.longestLine = bytes;
+                load.longestLineNumber = number;
+            }
+        }
+        if (end == text.size())
+            break;
+        start = end + EndOfLine.size();
     }
-    return sections;
+    if (load.longLineBytes > ShowLimits::MaxLongLineBytes) {
+        load.exceeded = Refusal::LongLines;
+        return load;
+    }
+
+    // Each wrapped line of a run scans the rest of it and the next run: the cost of
+    // a run r followed by n is about r * (r + 2n) in units of one run's r * r.
+    qint64 work = 0;
+    for (qsizetype i = 0; i < longLines.size(); ++i) {
+        qint64 previous = 0;
+        forEachRun(longLines[i], [&](qsizetype run) {
+            work += previous * (previous + 2 * run);
+            previous = run;
+            if (run > load.longestRun) {
+                load.longestRun = run;
+                load.longestRunLine = numbers[i];
+            }
+        });
+        work += previous * previous;
+    }
+    load.equivalentRun = qsizetype(std::sqrt(double(work)));
+    if (work > qint64(ShowLimits::MaxRun) * ShowLimits::MaxRun)
+        load.exceeded = Refusal::LongRuns;
+    return load;
 }
 
 QList<int> textsNotReadBack(const QStringList &texts)
@@ -77,19 +200,72 @@ FileResult<> writeFlightPlanFile(const QString &path, const QStringList &texts)
     return {true, QString()};
 }
 
-FileResult<QStringList> readFlightPlanFile(const QString &path)
+FileResult<FlightPlanRead> readFlightPlanFile(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {false, file.errorString()};
+    FileResult<FlightPlanRead> result{true, QString(), {}};
+    FlightPlanRead &read = result.value;
+    const auto notAFile = [&read](mode_t mode) {
+        read.refused = Refusal::NotAFile;
+        read.kind = S_ISDIR(mode)              ? FlightPlanRead::Folder
+            : S_ISFIFO(mode)                   ? FlightPlanRead::Pipe
+            : (S_ISCHR(mode) || S_ISBLK(mode)) ? FlightPlanRead::Device
+                                               : FlightPlanRead::OtherKind;
+    };
+
+    // A pipe or device would block the open or the read until something writes to
+    // it. Looking first keeps most from being opened at all; opening without
+    // blocking and looking at what was opened leaves no gap between the two.
+    const QByteArray name = QFile::encodeName(path);
+    struct stat info;
+    if (::stat(name.constData(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        notAFile(info.st_mode);
+        return result;
+    }
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return {false, qt_error_string(errno), {}};
+    if (::fstat(fd, &info) != 0) {
+        const int error = errno;
+        ::close(fd);
+        return {false, qt_error_string(error), {}};
+    }
+    if (!S_ISREG(info.st_mode) || info.st_size > ShowLimits::MaxFileBytes) {
+        ::close(fd);
+        if (!S_ISREG(info.st_mode)) {
+            notAFile(info.st_mode);
+        } else {
+            read.refused = Refusal::TooLarge;
+            read.bytes = info.st_size;
+        }
+        return result;
+    }
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return {false, file.errorString(), {}};
+    }
     QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        return {false, file.errorString()};
+        return {false, file.errorString(), {}};
+    if (bytes.size() > ShowLimits::MaxFileBytes) { // it grew while being read
+        read.refused = Refusal::TooLarge;
+        read.bytes = bytes.size();
+        return result;
+    }
     // Editors that write a byte-order mark would otherwise put it in front of the
     // first command.
     if (bytes.startsWith("\xEF\xBB\xBF"))
         bytes.remove(0, 3);
-    return {true, QString(), parseFlightPlan(DefineEncoding(bytes))};
+    const QString text = ReplaceLineEndings(DefineEncoding(std::exchange(bytes, QByteArray())), EndOfLine);
+    if (text.isEmpty())
+        return result;
+    qsizetype loaded = 0;
+    QStringList sections = splitSections(text, &loaded);
+    read.load = layoutLoad(QStringView(text).first(loaded));
+    read.refused = read.load.exceeded;
+    if (read.refused == Refusal::None)
+        read.sections = std::move(sections);
+    return result;
 }
 
 } // namespace hd

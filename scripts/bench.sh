@@ -2,11 +2,11 @@
 # Builds the benchmarks in Release (build-bench/) and runs them in a private network
 # namespace with only loopback up, so that whatever they send stays on this machine.
 #   scripts/bench.sh              every benchmark (about five minutes)
-#   scripts/bench.sh NAME...      some: roundtrip log stick playback startup statestream generator
+#   scripts/bench.sh NAME...      some: roundtrip log stick playback startup statestream generator fileopen
 # They print numbers and judge nothing; see bench/README.md for what each measures.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-all=(roundtrip log stick playback startup statestream generator)
+all=(roundtrip log stick playback startup statestream generator fileopen)
 
 if [[ "${1:-}" != --in-namespace ]]; then
     names=("$@")

@@ -3,9 +3,14 @@
 #include "FlightPlan.h"
 #include "HdTestMain.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLocale>
 #include <QTemporaryDir>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 // Flight-plan files that are malformed or very large, opened with File > Open...
 // and written with File > Save... as the user does.
@@ -174,6 +179,49 @@ private slots:
             QVERIFY2(rec()->targetText(i) == QString::fromLatin1(sections.at(i)), qPrintable(QString::number(i)));
         QVERIFY(rec()->PlayBB()->isEnabled());
         QCOMPARE(errors, QStringList());
+    }
+
+    // What cannot be shown quickly is refused with its reason, and nothing changes;
+    // a file just inside the limits opens as it is.
+    void showLimits_data()
+    {
+        QTest::addColumn<QString>("kind"); // file, fifo or folder
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QStringList>("said"); // in the refusal; none: opens
+
+        const QLocale locale;
+        const qsizetype max = hd::ShowLimits::MaxRun;
+        QTest::newRow("run just inside the limit") << "file" << QByteArray(max, 'x') << QStringList();
+        QTest::newRow("run just beyond") << "file" << QByteArray(max + 1, 'x')
+                                         << QStringList{locale.toString(max + 1), locale.toString(max)};
+        // After landing, recorded commands go on without line ends.
+        const QByteArray session = QByteArray("?\"QZ rc 0 -20 100 0\"").repeated(14000);
+        QTest::newRow("recorded session, long lines with blanks")
+            << "file" << QList<QByteArray>(6, session).join("\n//--------------------//\n") << QStringList();
+        QTest::newRow("FIFO") << "fifo" << QByteArray() << QStringList{"pipe"};
+        QTest::newRow("folder") << "folder" << QByteArray() << QStringList{"folder"};
+    }
+    void showLimits()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QStringList, said);
+        const QString path = dir.filePath(QString::fromLatin1(QTest::currentDataTag()));
+        if (kind == "fifo")
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        else
+            QVERIFY(kind == "folder" ? QDir().mkdir(path) : writeBytes(path, bytes));
+
+        // A reader that blocks on the pipe, or any hang, ends the run instead.
+        ::alarm(BoundMs / 1000);
+        const bool opened = open(path);
+        ::alarm(0);
+        QCOMPARE(opened, said.isEmpty());
+        const QStringList sections = opened ? hd::parseFlightPlan(QString::fromUtf8(bytes)) : QStringList();
+        QCOMPARE(areas(), sections + QStringList(6 - sections.size(), QStringLiteral("<old>")));
+        QCOMPARE(errors.size(), opened ? 0 : 1);
+        for (const QString &words : said)
+            QVERIFY2(errors[0].contains(words), qPrintable(errors[0]));
     }
 
     void fiftyMegabytePlanSaves()

@@ -44,6 +44,8 @@ private slots:
     void failedWriteKeepsWhatWasThere();
     void unreadableFileIsAnError_data();
     void unreadableFileIsAnError();
+    void layoutLoad_data();
+    void layoutLoad();
 };
 
 void tst_FlightPlan::composes_data()
@@ -101,7 +103,7 @@ void tst_FlightPlan::roundTrips()
     QVERIFY(hd::writeFlightPlanFile(path, texts).ok);
     const auto read = hd::readFlightPlanFile(path);
     QVERIFY2(read.ok, qPrintable(read.error));
-    QCOMPARE(read.value, texts);
+    QCOMPARE(read.value.sections, texts);
 }
 
 void tst_FlightPlan::namesTextsNotReadBack_data()
@@ -188,7 +190,7 @@ void tst_FlightPlan::readsFileBytes()
     QVERIFY(writeBytes(path, bytes));
     const auto read = hd::readFlightPlanFile(path);
     QVERIFY(read.ok);
-    QCOMPARE(read.value, texts);
+    QCOMPARE(read.value.sections, texts);
 }
 
 void tst_FlightPlan::failedWriteKeepsWhatWasThere_data()
@@ -221,18 +223,69 @@ void tst_FlightPlan::failedWriteKeepsWhatWasThere()
 void tst_FlightPlan::unreadableFileIsAnError_data()
 {
     QTest::addColumn<QString>("name");
+    QTest::addColumn<hd::Refusal>("refused"); // None: an error
 
-    QTest::newRow("missing file") << "none.txt";
-    QTest::newRow("a folder") << ".";
+    QTest::newRow("missing file") << "none.txt" << hd::Refusal::None;
+    QTest::newRow("a folder") << "." << hd::Refusal::NotAFile;
+    QTest::newRow("a device") << "/dev/null" << hd::Refusal::NotAFile;
+    QTest::newRow("too large, refused unread") << "sparse.txt" << hd::Refusal::TooLarge;
 }
 
 void tst_FlightPlan::unreadableFileIsAnError()
 {
     QFETCH(QString, name);
+    QFETCH(hd::Refusal, refused);
     QTemporaryDir dir;
-    const auto read = hd::readFlightPlanFile(dir.filePath(name));
-    QVERIFY(!read.ok);
-    QVERIFY(!read.error.isEmpty());
+    QFile sparse(dir.filePath("sparse.txt"));
+    QVERIFY(sparse.open(QIODevice::WriteOnly) && sparse.resize(hd::ShowLimits::MaxFileBytes + 1));
+    const auto read = hd::readFlightPlanFile(QDir(dir.path()).filePath(name));
+    QCOMPARE(read.ok, refused != hd::Refusal::None);
+    QCOMPARE(read.error.isEmpty(), read.ok);
+    QCOMPARE(read.value.refused, refused);
+    QCOMPARE(read.value.sections, QStringList());
+}
+
+void tst_FlightPlan::layoutLoad_data()
+{
+    using R = hd::Refusal;
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<R>("exceeded");
+    QTest::addColumn<qsizetype>("longestRun");
+    QTest::addColumn<qsizetype>("line"); // of the longest run, or line, if too long
+
+    const qsizetype max = hd::ShowLimits::MaxRun;
+    const QString x(max, u'x');
+    QTest::newRow("run just beyond") << "up 20\n" + x + "x" << R::LongRuns << max + 1 << qsizetype(2);
+    QTest::newRow("two runs one blank apart count together")
+        << x.left(max / 2) + " " + x.left(max / 2 + 1) << R::LongRuns << max / 2 + 1 << qsizetype(1);
+    const QString r(max * 71 / 100, u'x');
+    QTest::newRow("runs in other lines and sections too")
+        << r + "\n" + M + "\n" + r << R::LongRuns << r.size() << qsizetype(1);
+    QTest::newRow("lines up to the long line never count")
+        << QStringList(300, QString(hd::ShowLimits::LongLine, u'x')).join(u'\n') << R::None << qsizetype(0)
+        << qsizetype(0);
+    QTest::newRow("recorded commands without line ends")
+        << QString("?\"QZ rc 0 20 0 0\"").repeated(80000) << R::None << qsizetype(6) << qsizetype(1);
+    QTest::newRow("digits break at blanks") << QString("1 ").repeated(max) << R::None << qsizetype(1) << qsizetype(1);
+    QTest::newRow("no-break spaces do not break")
+        << QStringView(u"x\u00A0").toString().repeated(max / 2 + 1) << R::LongRuns << max + 2 << qsizetype(1);
+    QTest::newRow("Hangul breaks only at blanks")
+        << QString(max + 1, QChar(0xAC00)) << R::LongRuns << max + 1 << qsizetype(1);
+    QTest::newRow("long lines beyond, in UTF-8 bytes")
+        << "a\n" + QStringView(u"\u00E9 ").toString().repeated(hd::ShowLimits::MaxLongLineBytes / 3 + 1) << R::LongLines
+        << qsizetype(0) << qsizetype(2);
+}
+
+void tst_FlightPlan::layoutLoad()
+{
+    QFETCH(QString, text);
+    QFETCH(hd::Refusal, exceeded);
+    QFETCH(qsizetype, longestRun);
+    QFETCH(qsizetype, line);
+    const hd::LayoutLoad load = hd::layoutLoad(text);
+    QCOMPARE(load.exceeded, exceeded);
+    QCOMPARE(load.longestRun, longestRun);
+    QCOMPARE(exceeded == hd::Refusal::LongLines ? load.longestLineNumber : load.longestRunLine, line);
 }
 
 QTEST_GUILESS_MAIN(tst_FlightPlan)
