@@ -185,8 +185,7 @@ int main(int argc, char **argv)
                 rounds);
     std::printf("  %8s  %-24s %-24s %-24s %s\n", "on line", "move -> datagram", "handler", "with paint",
                 "datagram within 1 ms");
-    std::printf("  %8s  %-24s %-24s %-24s\n", "", "median   p90    max", "median   p90    max",
-                "median   p90    max");
+    std::printf("  %8s  %-24s %-24s %-24s\n", "", "median   p90    max", "median   p90    max", "median   p90    max");
     auto cell = [](const std::vector<double> &v) {
         std::printf("%6.3f %6.3f %7.2f   ", percentile(v, 50), percentile(v, 90), percentile(v, 100));
     };

@@ -19,7 +19,8 @@ private slots:
         QTest::newRow("open line just fits") << qsizetype(3) << "rc 20: " << L{};
         QTest::newRow("open line would grow beyond") << qsizetype(4) << "rc 20: " << L{0};
         QTest::newRow("answer completes the line") << qsizetype(40) << "ok\n" << L{};
-        QTest::newRow("after the first blank at the limit") << qsizetype(0) << "aaaa bbbbb ccc dddd eeee f" << L{11, 25};
+        QTest::newRow("after the first blank at the limit")
+            << qsizetype(0) << "aaaa bbbbb ccc dddd eeee f" << L{11, 25};
         QTest::newRow("line end starts a new count") << qsizetype(9) << "a\nbbbbbbbbbbbb cc" << L{15};
     }
 
