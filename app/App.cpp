@@ -43,22 +43,22 @@ QString refusalText(const hd::FlightPlanRead &read)
         }
         return App::tr("It is not a regular file.");
     case hd::Refusal::TooLarge:
-        return App::tr("It holds %1 bytes; a flight plan may hold at most %2.")
-            .arg(n(read.bytes), n(hd::ShowLimits::MaxFileBytes));
+        return App::tr("It holds %1 bytes; at most about %2 can be shown in time.").arg(n(load.bytes), n(load.allowed));
+    case hd::Refusal::ManyLines:
+        return App::tr("It holds %1 lines; at most about %2 can be shown in time.").arg(n(load.lines), n(load.allowed));
     case hd::Refusal::LongLines:
         return App::tr("Its lines longer than %1 characters hold %2 bytes together (line %3 alone %4); "
-                       "at most %5 can be shown quickly.")
-            .arg(n(hd::ShowLimits::LongLine), n(load.longLineBytes), n(load.longestLineNumber), n(load.longestLine),
-                 n(hd::ShowLimits::MaxLongLineBytes));
+                       "at most about %5 can be shown in time.")
+            .arg(n(hd::ShowBudget::LongLine), n(load.longLineBytes), n(load.longestLineNumber), n(load.longestLine),
+                 n(load.allowed));
     case hd::Refusal::LongRuns:
-        if (load.longestRun > hd::ShowLimits::MaxRun)
+        if (load.longestRun > load.allowed)
             return App::tr("Line %1 holds %2 characters in a row without a blank or other place to wrap the line; "
-                           "at most %3 can be shown quickly.")
-                .arg(n(load.longestRunLine), n(load.longestRun), n(hd::ShowLimits::MaxRun));
-        return App::tr("It holds several long stretches without a blank or other place to wrap the line (line %1: %2 "
-                       "characters in a row); together they take as long to show as one of %3 characters, and at most "
-                       "%4 can be shown quickly.")
-            .arg(n(load.longestRunLine), n(load.longestRun), n(load.equivalentRun), n(hd::ShowLimits::MaxRun));
+                           "at most about %3 can be shown in time.")
+                .arg(n(load.longestRunLine), n(load.longestRun), n(load.allowed));
+        return App::tr("Its stretches without a blank or other place to wrap the line (line %1: %2 characters in a "
+                       "row) take as long to show as one of %3 characters; at most about %4 can be shown in time.")
+            .arg(n(load.longestRunLine), n(load.longestRun), n(load.equivalentRun), n(load.allowed));
     case hd::Refusal::None:
         break;
     }

@@ -111,57 +111,85 @@ QStringList parseFlightPlan(const QString &fileText)
 
 LayoutLoad layoutLoad(QStringView text)
 {
+    namespace B = ShowBudget;
     // A surrogate pair takes four bytes in UTF-8.
     const auto utf8Size = [](QStringView line) {
-        qsizetype bytes = 0;
-        for (QChar c : line)
-            bytes += c.unicode() < 0x80 ? 1 : c.unicode() < 0x800 || c.isSurrogate() ? 2 : 3;
+        qsizetype bytes = line.size();
+        for (QChar c : line) {
+            const char16_t u = c.unicode();
+            bytes += (u >= 0x80) + (u >= 0x800 && (u < 0xD800 || u > 0xDFFF));
+        }
         return bytes;
     };
     LayoutLoad load;
+    load.bytes = utf8Size(text);
     QList<QStringView> longLines;
     QList<qsizetype> numbers;
-    for (qsizetype start = 0, number = 1;; ++number) {
+    for (qsizetype start = 0;;) {
+        ++load.lines;
         qsizetype end = text.indexOf(EndOfLine, start);
         if (end < 0)
             end = text.size();
-        if (end - start > ShowLimits::LongLine) {
+        if (end - start > B::LongLine) {
             longLines.append(text.sliced(start, end - start));
-            numbers.append(number);
+            numbers.append(load.lines);
             const qsizetype bytes = utf8Size(longLines.last());
             load.longLineBytes += bytes;
             if (bytes > load.longestLine) {
                 load.longestLine = bytes;
-                load.longestLineNumber = number;
+                load.longestLineNumber = load.lines;
             }
         }
         if (end == text.size())
             break;
         start = end + EndOfLine.size();
     }
-    if (load.longLineBytes > ShowLimits::MaxLongLineBytes) {
-        load.exceeded = Refusal::LongLines;
-        return load;
-    }
+    enum { Bytes, Lines, LongLines, Runs };
+    double ns[] = {double(load.bytes) * B::NsPerByte, double(load.lines) * B::NsPerLine,
+                   double(load.longLineBytes) * B::NsPerLongLineByte, 0};
 
     // Each wrapped line of a run scans the rest of it and the next run: the cost of
     // a run r followed by n is about r * (r + 2n) in units of one run's r * r.
-    qint64 work = 0;
-    for (qsizetype i = 0; i < longLines.size(); ++i) {
-        qint64 previous = 0;
-        forEachRun(longLines[i], [&](qsizetype run) {
-            work += previous * (previous + 2 * run);
-            previous = run;
-            if (run > load.longestRun) {
-                load.longestRun = run;
-                load.longestRunLine = numbers[i];
-            }
-        });
-        work += previous * previous;
+    if (ns[Bytes] + ns[Lines] + ns[LongLines] <= B::BudgetNs) {
+        double work = 0;
+        for (qsizetype i = 0; i < longLines.size(); ++i) {
+            double previous = 0;
+            forEachRun(longLines[i], [&](qsizetype run) {
+                work += previous * (previous + 2 * double(run));
+                previous = double(run);
+                if (run > load.longestRun) {
+                    load.longestRun = run;
+                    load.longestRunLine = numbers[i];
+                }
+            });
+            work += previous * previous;
+        }
+        load.equivalentRun = qsizetype(std::sqrt(work));
+        ns[Runs] = work * B::NsPerRunSquare;
     }
-    load.equivalentRun = qsizetype(std::sqrt(double(work)));
-    if (work > qint64(ShowLimits::MaxRun) * ShowLimits::MaxRun)
+    load.ns = ns[Bytes] + ns[Lines] + ns[LongLines] + ns[Runs];
+    if (load.ns <= B::BudgetNs)
+        return load;
+
+    const auto most = std::max_element(std::begin(ns), std::end(ns)) - std::begin(ns);
+    const double left = std::max(0.0, B::BudgetNs - (load.ns - ns[most]));
+    switch (most) {
+    case Bytes:
+        load.exceeded = Refusal::TooLarge;
+        load.allowed = qint64(left / B::NsPerByte);
+        break;
+    case Lines:
+        load.exceeded = Refusal::ManyLines;
+        load.allowed = qint64(left / B::NsPerLine);
+        break;
+    case LongLines:
+        load.exceeded = Refusal::LongLines;
+        load.allowed = qint64(left / B::NsPerLongLineByte);
+        break;
+    default:
         load.exceeded = Refusal::LongRuns;
+        load.allowed = qint64(std::sqrt(left / B::NsPerRunSquare));
+    }
     return load;
 }
 
@@ -211,6 +239,11 @@ FileResult<FlightPlanRead> readFlightPlanFile(const QString &path)
             : (S_ISCHR(mode) || S_ISBLK(mode)) ? FlightPlanRead::Device
                                                : FlightPlanRead::OtherKind;
     };
+    const auto tooLarge = [&read](qint64 bytes) {
+        read.refused = read.load.exceeded = Refusal::TooLarge;
+        read.load.bytes = bytes;
+        read.load.allowed = ShowBudget::MaxFileBytes;
+    };
 
     // A pipe or device would block the open or the read until something writes to
     // it. Looking first keeps most from being opened at all; opening without
@@ -229,14 +262,12 @@ FileResult<FlightPlanRead> readFlightPlanFile(const QString &path)
         ::close(fd);
         return {false, qt_error_string(error), {}};
     }
-    if (!S_ISREG(info.st_mode) || info.st_size > ShowLimits::MaxFileBytes) {
+    if (!S_ISREG(info.st_mode) || info.st_size > ShowBudget::MaxFileBytes) {
         ::close(fd);
-        if (!S_ISREG(info.st_mode)) {
+        if (!S_ISREG(info.st_mode))
             notAFile(info.st_mode);
-        } else {
-            read.refused = Refusal::TooLarge;
-            read.bytes = info.st_size;
-        }
+        else
+            tooLarge(info.st_size);
         return result;
     }
     QFile file;
@@ -247,9 +278,8 @@ FileResult<FlightPlanRead> readFlightPlanFile(const QString &path)
     QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         return {false, file.errorString(), {}};
-    if (bytes.size() > ShowLimits::MaxFileBytes) { // it grew while being read
-        read.refused = Refusal::TooLarge;
-        read.bytes = bytes.size();
+    if (bytes.size() > ShowBudget::MaxFileBytes) { // it grew while being read
+        tooLarge(bytes.size());
         return result;
     }
     // Editors that write a byte-order mark would otherwise put it in front of the

@@ -42,46 +42,64 @@ struct FileResult<void>
     QString error;
 };
 
-// How much a flight plan may ask of the record and play window's text areas: opening
-// one must never freeze the window, which meanwhile could not land the drone. A text
-// area lays a line out whole when it first shows it, and wraps a run of characters
-// without a break opportunity at a cost that grows with the square of the run: every
-// wrapped line scans the rest of the run and the run after it. Opening lays out the
-// first and last lines of every text at once, the others when they come into view.
-// Measured with bench_fileopen in the real window on the 8-core development machine,
-// in the widest glyphs of common scripts (a Latin W, Hangul, CJK): the worst file
-// within all limits but the size opens in 1.1 to 1.3 s. Rarer glyphs can be wider:
-// a run of three-em dashes costs 2.5 times as much as one of Ws.
-namespace ShowLimits {
-// Larger files are refused unread: the plainest text loads at about 18 ns a byte,
-// 1.4 s for this much, before anything is laid out.
-inline constexpr qint64 MaxFileBytes = 80'000'000;
-// Shorter lines are not counted: laid out whole, even as one run, each takes a few
+// How long opening a flight plan may keep the record and play window busy: opening
+// must never freeze it, as the drone could not be landed meanwhile. The time is
+// estimated as the sum of four measured parts, and a file is refused when the sum
+// exceeds the budget, so that any one part may use nearly all of it. A text area lays
+// a line out whole when it first shows it, and wraps a run of characters without a
+// break opportunity at a cost that grows with the square of the run: every wrapped
+// line scans the rest of the run and the run after it. Opening lays out the first
+// and last lines of every text at once, the others when they come into view.
+// Measured with bench_fileopen in the real window on the 8-core development machine
+// (medians; the busy machine's speed drifts by up to a fifth); runs in the widest
+// glyphs of common scripts (W, @, an em dash, Hangul). Rarer glyphs can be wider: a
+// run of three-em dashes costs 2.5 times as much as one of Ws.
+namespace ShowBudget {
+// The worst files whose estimate just fits open in 1.3 to 1.9 s, under the 2 s wanted.
+// Recorded flights are estimated a little above their time: one of 150,000 commands
+// just fits and opens in 1.8 s.
+inline constexpr double BudgetNs = 1.9e9;
+// Reading, decoding, splitting and storing the text, per byte of UTF-8: 10 ns in
+// lines of 250 bytes, 9 ns in lines of 4,000, less in CJK.
+inline constexpr double NsPerByte = 10;
+// Each line becomes a block of its text area: 2.1 us at 850,000 short lines, less
+// with fewer lines (1.8 us at 150,000) and for empty ones (1.5 us).
+inline constexpr double NsPerLine = 2100;
+// Shorter lines cost no layout at opening: even as one run each takes a few
 // milliseconds, and only the handful in view are laid out at a time.
 inline constexpr qsizetype LongLine = 4'000;
-// All longer lines together take about 0.25 us a byte of UTF-8 to lay out, Latin
-// and CJK text alike: 0.5 s for this much.
-inline constexpr qsizetype MaxLongLineBytes = 2'000'000;
-// A run of Ws without a break takes 0.7 s at this length, the same cost spread over
-// all six texts up to 1 s. Runs count together as the one run that takes as long,
-// whatever lines and texts they are in.
-inline constexpr qsizetype MaxRun = 64'000;
-} // namespace ShowLimits
+// Laying out the lines longer than LongLine, per byte of UTF-8: 250 to 350 ns for
+// words in Latin letters or a break after every character, a little less in CJK.
+inline constexpr double NsPerLongLineByte = 340;
+// Wrapping runs, per square character (r * r for a lone run of r characters): a run
+// of 100,000 Ws, @s or em dashes opens in 1.5 to 2 s, of Hangul in 1.4 to 1.9 s.
+inline constexpr double NsPerRunSquare = 0.19;
+// Larger files are refused unread: their bytes alone take longer than the budget.
+inline constexpr qint64 MaxFileBytes = qint64(BudgetNs / NsPerByte);
+} // namespace ShowBudget
 
-// Why a file that can be read is not opened as a flight plan.
-enum class Refusal { None, NotAFile, TooLarge, LongLines, LongRuns };
+// Why a file that can be read is not opened as a flight plan. Beyond the budget, the
+// refusal names the part of the estimate that weighs most.
+enum class Refusal { None, NotAFile, TooLarge, ManyLines, LongLines, LongRuns };
 
-// What the text areas would have to lay out for a text with "\n" line ends. Runs are
-// measured only when the long lines keep to their limit, which bounds that work.
+// What the text areas would have to lay out for a text with "\n" line ends, and how
+// long that is estimated to take. Runs are measured only when the other parts keep to
+// the budget, which bounds that work.
 struct LayoutLoad
 {
-    Refusal exceeded = Refusal::None; // LongLines, LongRuns or None
-    qsizetype longLineBytes = 0;      // UTF-8 bytes of the lines longer than ShowLimits::LongLine
-    qsizetype longestLine = 0;        // bytes
-    qsizetype longestLineNumber = 0;  // lines count from 1; 0: no line is long
-    qsizetype longestRun = 0;         // characters between two break opportunities
+    Refusal exceeded = Refusal::None; // TooLarge, ManyLines, LongLines, LongRuns or None
+    qint64 bytes = 0;                 // UTF-8
+    qsizetype lines = 0;
+    qsizetype longLineBytes = 0;     // UTF-8 bytes of the lines longer than ShowBudget::LongLine
+    qsizetype longestLine = 0;       // bytes
+    qsizetype longestLineNumber = 0; // lines count from 1; 0: no line is long
+    qsizetype longestRun = 0;        // characters between two break opportunities
     qsizetype longestRunLine = 0;
     qsizetype equivalentRun = 0; // the one run as slow to lay out as all runs together
+    double ns = 0;               // the estimated time to open
+    // How much of the part that weighs most would fit in the budget with the rest as
+    // it is: bytes, lines, bytes of long lines, or the equivalent run's characters.
+    qint64 allowed = 0;
 };
 LayoutLoad layoutLoad(QStringView text);
 
@@ -91,13 +109,12 @@ struct FlightPlanRead
     QStringList sections; // as parseFlightPlan() gives them; empty when refused
     Refusal refused = Refusal::None;
     enum Kind { Folder, Pipe, Device, OtherKind } kind = OtherKind; // NotAFile: what it is
-    qint64 bytes = 0;                                               // TooLarge: the file's size
-    LayoutLoad load;                                                // LongLines, LongRuns: the figures
+    LayoutLoad load; // the figures; a file refused unread for its size gives bytes and allowed only
 };
 
 // File access: UTF-8, no BOM. On failure the result says why and nothing else
 // changes (the write replaces the file atomically). Reading never blocks on a pipe
-// or device: only regular files are read, and only within ShowLimits.
+// or device: only regular files are read, and only within ShowBudget.
 FileResult<> writeFlightPlanFile(const QString &path, const QStringList &texts);
 FileResult<FlightPlanRead> readFlightPlanFile(const QString &path);
 

@@ -9,6 +9,8 @@
 #include <QLocale>
 #include <QTemporaryDir>
 
+#include <cmath>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -182,7 +184,7 @@ private slots:
     }
 
     // What cannot be shown quickly is refused with its reason, and nothing changes;
-    // a file just inside the limits opens as it is.
+    // a file just inside the budget opens as it is.
     void showLimits_data()
     {
         QTest::addColumn<QString>("kind"); // file, fifo or folder
@@ -190,10 +192,19 @@ private slots:
         QTest::addColumn<QStringList>("said"); // in the refusal; none: opens
 
         const QLocale locale;
-        const qsizetype max = hd::ShowLimits::MaxRun;
-        QTest::newRow("run just inside the limit") << "file" << QByteArray(max, 'x') << QStringList();
-        QTest::newRow("run just beyond") << "file" << QByteArray(max + 1, 'x')
-                                         << QStringList{locale.toString(max + 1), locale.toString(max)};
+        // How much there is of the part that weighs most, and how much of it fits.
+        const auto beyond = [&locale](const QByteArray &bytes, qsizetype hd::LayoutLoad::*part) {
+            const hd::LayoutLoad load = hd::layoutLoad(QString::fromLatin1(bytes));
+            return QStringList{locale.toString(load.*part), locale.toString(load.allowed)};
+        };
+        // The lone run that takes the whole budget.
+        const qsizetype max = qsizetype(std::sqrt(hd::ShowBudget::BudgetNs / hd::ShowBudget::NsPerRunSquare));
+        QTest::newRow("run just inside the budget") << "file" << QByteArray(max * 98 / 100, 'x') << QStringList();
+        const QByteArray run(max + 1, 'x');
+        QTest::newRow("run just beyond") << "file" << run << beyond(run, &hd::LayoutLoad::longestRun);
+        const QByteArray lines =
+            QByteArray("up 20\n").repeated(qsizetype(hd::ShowBudget::BudgetNs / hd::ShowBudget::NsPerLine));
+        QTest::newRow("many short lines") << "file" << lines << beyond(lines, &hd::LayoutLoad::lines);
         // After landing, recorded commands go on without line ends.
         const QByteArray session = QByteArray("?\"QZ rc 0 -20 100 0\"").repeated(14000);
         QTest::newRow("recorded session, long lines with blanks")

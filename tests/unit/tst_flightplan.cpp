@@ -5,6 +5,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cmath>
+
 namespace {
 
 const QString M = hd::FlightPlanMarker;
@@ -237,7 +239,7 @@ void tst_FlightPlan::unreadableFileIsAnError()
     QFETCH(hd::Refusal, refused);
     QTemporaryDir dir;
     QFile sparse(dir.filePath("sparse.txt"));
-    QVERIFY(sparse.open(QIODevice::WriteOnly) && sparse.resize(hd::ShowLimits::MaxFileBytes + 1));
+    QVERIFY(sparse.open(QIODevice::WriteOnly) && sparse.resize(hd::ShowBudget::MaxFileBytes + 1));
     const auto read = hd::readFlightPlanFile(QDir(dir.path()).filePath(name));
     QCOMPARE(read.ok, refused != hd::Refusal::None);
     QCOMPARE(read.error.isEmpty(), read.ok);
@@ -248,13 +250,17 @@ void tst_FlightPlan::unreadableFileIsAnError()
 void tst_FlightPlan::layoutLoad_data()
 {
     using R = hd::Refusal;
+    namespace B = hd::ShowBudget;
     QTest::addColumn<QString>("text");
     QTest::addColumn<R>("exceeded");
     QTest::addColumn<qsizetype>("longestRun");
     QTest::addColumn<qsizetype>("line"); // of the longest run, or line, if too long
 
-    const qsizetype max = hd::ShowLimits::MaxRun;
-    const QString x(max, u'x');
+    // The lone run that takes the whole budget, and the short lines that do.
+    const qsizetype max = qsizetype(std::sqrt(B::BudgetNs / B::NsPerRunSquare));
+    const QString x(max, u'x'), line = QStringLiteral("up 20\n");
+    const qsizetype lines = qsizetype(B::BudgetNs / (B::NsPerLine + double(line.size()) * B::NsPerByte));
+    QTest::newRow("run just inside") << "up 20\n" + x.left(max * 98 / 100) << R::None << max * 98 / 100 << qsizetype(2);
     QTest::newRow("run just beyond") << "up 20\n" + x + "x" << R::LongRuns << max + 1 << qsizetype(2);
     QTest::newRow("two runs one blank apart count together")
         << x.left(max / 2) + " " + x.left(max / 2 + 1) << R::LongRuns << max / 2 + 1 << qsizetype(1);
@@ -262,8 +268,7 @@ void tst_FlightPlan::layoutLoad_data()
     QTest::newRow("runs in other lines and sections too")
         << r + "\n" + M + "\n" + r << R::LongRuns << r.size() << qsizetype(1);
     QTest::newRow("lines up to the long line never count")
-        << QStringList(300, QString(hd::ShowLimits::LongLine, u'x')).join(u'\n') << R::None << qsizetype(0)
-        << qsizetype(0);
+        << QStringList(300, QString(B::LongLine, u'x')).join(u'\n') << R::None << qsizetype(0) << qsizetype(0);
     QTest::newRow("recorded commands without line ends")
         << QString("?\"QZ rc 0 20 0 0\"").repeated(80000) << R::None << qsizetype(6) << qsizetype(1);
     QTest::newRow("digits break at blanks") << QString("1 ").repeated(max) << R::None << qsizetype(1) << qsizetype(1);
@@ -272,8 +277,15 @@ void tst_FlightPlan::layoutLoad_data()
     QTest::newRow("Hangul breaks only at blanks")
         << QString(max + 1, QChar(0xAC00)) << R::LongRuns << max + 1 << qsizetype(1);
     QTest::newRow("long lines beyond, in UTF-8 bytes")
-        << "a\n" + QStringView(u"\u00E9 ").toString().repeated(hd::ShowLimits::MaxLongLineBytes / 3 + 1) << R::LongLines
-        << qsizetype(0) << qsizetype(2);
+        << "a\n" + QStringView(u"\u00E9 ").toString().repeated(qsizetype(B::BudgetNs / B::NsPerLongLineByte) / 3 + 1)
+        << R::LongLines << qsizetype(0) << qsizetype(2);
+    QTest::newRow("short lines just inside")
+        << line.repeated(lines * 99 / 100) << R::None << qsizetype(0) << qsizetype(0);
+    QTest::newRow("short lines beyond") << line.repeated(lines * 101 / 100) << R::ManyLines << qsizetype(0)
+                                        << qsizetype(0);
+    // Each part alone fits.
+    QTest::newRow("a run and short lines together")
+        << x.left(max * 8 / 10) + "\n" + line.repeated(lines * 45 / 100) << R::LongRuns << max * 8 / 10 << qsizetype(1);
 }
 
 void tst_FlightPlan::layoutLoad()
@@ -286,6 +298,13 @@ void tst_FlightPlan::layoutLoad()
     QCOMPARE(load.exceeded, exceeded);
     QCOMPARE(load.longestRun, longestRun);
     QCOMPARE(exceeded == hd::Refusal::LongLines ? load.longestLineNumber : load.longestRunLine, line);
+    QCOMPARE(load.ns > hd::ShowBudget::BudgetNs, exceeded != hd::Refusal::None);
+    // The message's "at most": less than there is of the part, not far less.
+    const qint64 there = exceeded == hd::Refusal::ManyLines ? load.lines
+        : exceeded == hd::Refusal::LongLines                ? load.longLineBytes
+                                                            : load.equivalentRun;
+    if (exceeded != hd::Refusal::None)
+        QVERIFY2(load.allowed < there && load.allowed > there * 8 / 10, qPrintable(QString::number(load.allowed)));
 }
 
 QTEST_GUILESS_MAIN(tst_FlightPlan)
