@@ -317,9 +317,6 @@ qint64 RecWin::playClockUs() const
 
 void RecWin::StopBB_Action()
 {
-    // Once the controller has landed the drone for good, STOP has nothing to end.
-    if (mPlaybackEnded)
-        return;
     mPlayTimer->stop();
     setPlaying(false);
     emit commandRequested(QStringLiteral("land"));
