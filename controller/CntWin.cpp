@@ -183,10 +183,17 @@ void CntWin::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
+    // The gate stays shut after the sequence: hiding the window still lets go of
+    // a held stick, which must not send after "Land".
     mClosing = true;
     Event_Close();
-    mClosing = false;
     event->accept();
+}
+
+void CntWin::showEvent(QShowEvent *event)
+{
+    mClosing = false;
+    QMainWindow::showEvent(event);
 }
 
 void CntWin::Event_Close()
@@ -196,6 +203,8 @@ void CntWin::Event_Close()
         RecWin::instance()->endPlayback();
     const QString land = QStringLiteral("Land");
     addmsg(land + QStringLiteral(": "), false);
+    // After a Disconnect the drone may still be in the air: the landing must reach it.
+    mLink->reopenCommand(mLocalPort);
     sendDatagram(land);
     ui->CmdEF->setText(land);
     record(hd::splitFirstAndSecondWord(land));
@@ -218,14 +227,15 @@ void CntWin::PortEF_TextChange()
     mPort = hd::portFromText(ui->PortEF->text());
 }
 
+// Only the port the next Connect binds: commands still go to the drone's port.
 void CntWin::LocalPortEF_TextChange()
 {
-    mPort = hd::portFromText(ui->LocalPortEF->text());
+    mLocalPort = hd::portFromText(ui->LocalPortEF->text());
 }
 
 void CntWin::ConnPM_Action()
 {
-    if (mLink->open(mPort))
+    if (mLink->open(mLocalPort))
         addmsg(QStringLiteral("Connect to ") + mAddress, true);
 }
 
@@ -266,9 +276,22 @@ void CntWin::DoCmd(const QString &cmd)
     if (!acceptsCommands())
         return;
     addmsg(cmd + QStringLiteral(": "), false);
+    // A played query shows its answer where its button would.
+    if (const qint64 label = queryLabel(cmd); label != NoLabel)
+        mStaID = label;
     sendDatagram(cmd);
     ui->CmdEF->setText(cmd);
-    record(hd::splitFirstAndSecondWord(cmd));
+    // Recorded whole, as typed commands are: a flight played again stays the same.
+    record(hd::splitFirstWordAndRest(cmd));
+}
+
+qint64 CntWin::queryLabel(const QString &text) const
+{
+    for (int i = FirstQueryButton; i < int(ComPB.size()); ++i) {
+        if (ComPB[i]->text() == text)
+            return i - FirstQueryButton;
+    }
+    return NoLabel;
 }
 
 void CntWin::udps_LineCompleted(const QString &answer)
@@ -278,7 +301,10 @@ void CntWin::udps_LineCompleted(const QString &answer)
 
 void CntWin::udps_ValueAnswered(const QString &value)
 {
-    StaLv[mStaID]->setText(hd::statusLabelText(value, mStaID));
+    if (mStaID == NoLabel)
+        addmsg(value, true);
+    else
+        StaLv[mStaID]->setText(hd::statusLabelText(value, mStaID));
 }
 
 // Whatever the error: the user may press Connect again.
@@ -329,6 +355,8 @@ void CntWin::PushButton1_Action()
         return;
     const QString text = ui->CmdEF->text();
     addmsg(text + QStringLiteral(": "), false);
+    // A typed query answers into its own label; what no label stands for, the log shows.
+    mStaID = queryLabel(text);
     sendDatagram(text);
     record(hd::splitFirstWordAndRest(text));
 }

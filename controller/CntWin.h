@@ -56,6 +56,7 @@ public:
     // Read-only views of the window's state, for tests.
     QString address() const { return mAddress; }
     qint64 port() const { return mPort; }
+    qint64 localPort() const { return mLocalPort; }
     qint64 staId() const { return mStaID; }
     qint64 sx(int stick) const { return mSx.at(stick); }
     qint64 sy(int stick) const { return mSy.at(stick); }
@@ -69,6 +70,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     CntWin();
@@ -93,7 +95,9 @@ private:
     void sendDatagram(const QString &text);
     void record(const hd::CommandWords &words);
     void udps_LineCompleted(const QString &answer); // "ok" or a failure ends the log line
-    void udps_ValueAnswered(const QString &value);  // goes to the last query's status label
+    void udps_ValueAnswered(const QString &value);  // goes to the last query's status label, or to the log
+    // The status label of the query button captioned text; NoLabel for any other text.
+    qint64 queryLabel(const QString &text) const;
     void udps_Error(int code);
 
     // Command and query controls
@@ -139,10 +143,12 @@ private:
     QTimer *StaTimerX = nullptr;
     QProcess *vss = nullptr; // the video player
 
-    QString mAddress;            // where every command goes
-    qint64 mPort = 0;            // its port, and the command socket's local port
-    qint64 mStaID = 0;           // the last status query sent: the label a value answer goes to
-    std::array<qint64, 2> mSx{}; // stick values last sent, per stick
+    QString mAddress;                     // where every command goes
+    qint64 mPort = 0;                     // its port
+    qint64 mLocalPort = 0;                // the port the command socket binds at Connect
+    qint64 mStaID = 0;                    // the last status query sent: the label a value answer goes to
+    static constexpr qint64 NoLabel = -1; // mStaID after a typed command that is no query: values go to the log
+    std::array<qint64, 2> mSx{};          // stick values last sent, per stick
     std::array<qint64, 2> mSy{};
     std::array<qint64, 2> mX{}; // pointer place, per stick
     std::array<qint64, 2> mY{};

@@ -50,6 +50,20 @@ DroneLink::DroneLink(QObject *parent)
 
 bool DroneLink::open(qint64 localPort)
 {
+    const bool bound = bindCommand(localPort);
+    openState();
+    return bound;
+}
+
+bool DroneLink::reopenCommand(qint64 localPort)
+{
+    if (isOpen())
+        return true;
+    return mWasOpen && bindCommand(localPort);
+}
+
+bool DroneLink::bindCommand(qint64 localPort)
+{
     udps->close();
     bool bound = false;
     if (localPort < 0 || localPort > 65535) {
@@ -63,8 +77,8 @@ bool DroneLink::open(qint64 localPort)
     if (bound) {
         udps->setSocketOption(QAbstractSocket::MulticastLoopbackOption, mSendToSelf ? 1 : 0);
         mLastErrorCode = 0;
+        mWasOpen = true;
     }
-    openState();
     return bound;
 }
 

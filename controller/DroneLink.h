@@ -25,6 +25,9 @@ public:
     bool open(qint64 localPort);
     // Closes the command and state sockets.
     void close();
+    // Binds the command socket alone again after close(), for a last datagram, if
+    // open() bound it earlier in this run. True when it is bound.
+    bool reopenCommand(qint64 localPort);
     // Closes all three sockets.
     void closeAll();
     // The state socket alone.
@@ -60,6 +63,7 @@ signals:
     void failed(int code);
 
 private:
+    bool bindCommand(qint64 localPort);
     void readAnswers();
     void readState();
     void fail(int code);
@@ -69,6 +73,7 @@ private:
     QUdpSocket *udpv = nullptr;
     bool mSendToSelf = false;
     int mLastErrorCode = 0;
+    bool mWasOpen = false;
     // Tells whether a failing call has already reported itself through the socket's
     // error signal, so that no failure is reported twice or not at all.
     int mFailures = 0;

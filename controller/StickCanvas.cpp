@@ -1,5 +1,6 @@
 #include "StickCanvas.h"
 
+#include <QApplication>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -16,7 +17,10 @@ void StickCanvas::mousePressEvent(QMouseEvent *event)
         return;
     }
     mHeld = true;
-    emit MouseDown(mIndex, event->position().toPoint());
+    mLastPos = event->position().toPoint();
+    // Whatever else gets the mouse while the stick is held takes its release along.
+    qApp->installEventFilter(this);
+    emit MouseDown(mIndex, mLastPos);
 }
 
 void StickCanvas::mouseMoveEvent(QMouseEvent *event)
@@ -25,7 +29,8 @@ void StickCanvas::mouseMoveEvent(QMouseEvent *event)
         event->ignore();
         return;
     }
-    emit MouseDrag(mIndex, event->position().toPoint());
+    mLastPos = event->position().toPoint();
+    emit MouseDrag(mIndex, mLastPos);
 }
 
 void StickCanvas::mouseReleaseEvent(QMouseEvent *event)
@@ -34,8 +39,43 @@ void StickCanvas::mouseReleaseEvent(QMouseEvent *event)
         event->ignore();
         return;
     }
+    letGo(event->position().toPoint());
+}
+
+void StickCanvas::letGo(QPoint pos)
+{
     mHeld = false;
-    emit MouseUp(mIndex, event->position().toPoint());
+    qApp->removeEventFilter(this);
+    emit MouseUp(mIndex, pos);
+}
+
+// A stick whose release never comes would keep the drone moving: when a dialog,
+// another window or the window's own hiding takes the mouse or the keyboard, the
+// stick is let go as if released.
+bool StickCanvas::event(QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::WindowDeactivate:
+    case QEvent::WindowBlocked:
+    case QEvent::Hide:
+    case QEvent::UngrabMouse:
+        if (mHeld)
+            letGo(mLastPos);
+        break;
+    default:
+        break;
+    }
+    return QWidget::event(event);
+}
+
+// A click that reaches another window (a popup menu, say) means the release will
+// never come here.
+bool StickCanvas::eventFilter(QObject *watched, QEvent *event)
+{
+    if (mHeld && (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease)
+        && watched->isWidgetType() && static_cast<QWidget *>(watched)->window() != window())
+        letGo(mLastPos);
+    return false;
 }
 
 void StickCanvas::paintEvent(QPaintEvent *)

@@ -25,15 +25,20 @@ signals:
     void MouseUp(int index, QPoint pos);
 
 protected:
+    bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    void letGo(QPoint pos);
+
     int mIndex = 0;
     QPoint mPointer{50, 50};
     // Drags count only between our own press and release: the implicit grab
     // keeps delivering moves outside the canvas, but stray moves must not steer.
     bool mHeld = false;
+    QPoint mLastPos;
 };

@@ -130,6 +130,9 @@ void ProgramTextGenerator::CreateIJList(const QString &word, const QString &argu
 
     case Case::EndOfFlight:
     case Case::Disconnect:
+        // The plain list keeps the command whole on its line: playback sends it as it
+        // was sent, and the next command starts a line of its own.
+        line[PlainList] += spacedArgument;
         if (kind == Case::EndOfFlight || mIsRec) {
             // Disconnect in a flight lands it: the network module sends "land".
             const QString landWord = kind == Case::EndOfFlight ? word : QStringLiteral("land");
@@ -142,10 +145,9 @@ void ProgramTextGenerator::CreateIJList(const QString &word, const QString &argu
         }
         mIsRec = false;
         endOfFlight = true;
-        // Whatever follows a closing line starts an unfinished line; numbering drops
-        // it again from the BASIC texts.
+        // In the BASIC texts whatever follows a closing line starts an unfinished
+        // line, which numbering drops again.
         if (!argument.isEmpty()) {
-            line[PlainList] += spacedArgument;
             line[MixJuice] += spacedArgument + Quote;
             for (int i = QzProgram; i <= WqQueue; ++i)
                 line[i] += QLatin1Char(' ') + upperArgument + Quote;
@@ -163,6 +165,11 @@ void ProgramTextGenerator::CreateIJList(const QString &word, const QString &argu
         break;
     }
     }
+
+    // Outside a flight no wait closes a line, yet playback sends the plain list line
+    // by line: glued together, "up 20" and "land" would go out as "up 20land".
+    if (!mIsRec && !line[PlainList].isEmpty() && !line[PlainList].endsWith(eol))
+        line[PlainList] += eol;
 
     for (int i = 0; i < TargetKindCount; ++i) {
         if (!line[i].isEmpty())

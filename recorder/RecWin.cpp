@@ -16,6 +16,8 @@
 #include <QTimer>
 #include <QWindow>
 
+#include <utility>
+
 namespace {
 
 QPointer<RecWin> &theWindow()
@@ -225,6 +227,7 @@ void RecWin::placeNow()
 void RecWin::cancelPlayback()
 {
     mPlayTimer->stop();
+    mPaused = false;
     setPlaying(false);
 }
 
@@ -252,13 +255,23 @@ void RecWin::PlayBB_Action()
     if (mPlaybackEnded)
         return;
     if (mIsPlay) {
-        // PAUSE: the armed step and the rest of the queue still go out.
+        // PAUSE holds the rest of the plan until PLAY or STOP: the user pauses to
+        // take over, so nothing more may go out meanwhile. STOP stays at hand to land.
+        mPlayTimer->stop();
         setPlaying(false);
+        mPaused = !mPlayCmd.isEmpty();
+        ui->StopBB->setEnabled(mPaused);
         return;
     }
 
     mPlayTimer->stop();
     setPlaying(true);
+    if (std::exchange(mPaused, false)) {
+        // Resumed: the next step goes out now, the waits after it as planned.
+        mSchedule.start(playClockUs());
+        playNextStep();
+        return;
+    }
     mPlayCmd.clear();
     mPlayWait.clear();
     const QList<hd::PlayStep> steps = hd::parsePlaybackList(mTargets->text(hd::PlainList));
@@ -318,6 +331,7 @@ qint64 RecWin::playClockUs() const
 void RecWin::StopBB_Action()
 {
     mPlayTimer->stop();
+    mPaused = false;
     setPlaying(false);
     emit commandRequested(QStringLiteral("land"));
 }

@@ -109,6 +109,7 @@ private:
     QPointer<QWidget> mPlaceBeside; // the controller, while the placement waits for it
 
     bool mIsPlay = false;
+    bool mPaused = false; // PAUSE holds a queue that PLAY resumes
     bool mPlaybackEnded = false;
     QStringList mPlayCmd;
     QList<qint64> mPlayWait;

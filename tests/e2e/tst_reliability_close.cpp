@@ -78,6 +78,18 @@ private slots:
             if (phase > 0)
                 rec()->StopBB_Action();
         };
+        // The drone may still fly after a Disconnect: the landing must reach it.
+        uses[QStringLiteral("Disconnect before")] = [this](int phase) {
+            if (phase == 0)
+                f.click(QStringLiteral("LeavePM"));
+        };
+        // Only the source port changes: "Land" still goes to the drone's port.
+        uses[QStringLiteral("own local port")] = [this](int phase) {
+            if (phase == 0) {
+                f.edit(QStringLiteral("LocalPortEF"))->setText(QString::number(f.drone.port() + 1));
+                f.connectLink();
+            }
+        };
         uses[QStringLiteral("close box again")] = [](int phase) {
             if (phase > 0)
                 CntWin::instance()->close();
@@ -122,7 +134,7 @@ private slots:
         QTest::newRow("paused, PLAY") << 6 << true << "PLAY" << QStringList();
         QTest::newRow("playing, STOP") << 600 << false << "STOP" << QStringList();
         for (const char *use : {"takeoff button", "Send", "mission pad", "streamon", "streamoff", "speed slider",
-                                "close box again", "Quit from the recorder"})
+                                "close box again", "Quit from the recorder", "Disconnect before", "own local port"})
             QTest::newRow(use) << -1 << false << use << QStringList();
         QTest::newRow("stick") << -1 << false << "stick" << QStringList{"rc 20 0 0 0"};
     }

@@ -99,13 +99,14 @@ private slots:
         QTest::addColumn<QString>("expectedList"); // the recorder's plain list
 
         QTest::newRow("ok") << "cw 90" << QByteArray() << "cw 90: ok\n"
-                            << "cw 90";
+                            << "cw 90\n";
         QTest::newRow("error") << "flip x" << QByteArray("error") << "flip x: error\n"
-                               << "flip x";
+                               << "flip x\n";
         QTest::newRow("capital OK") << "cw 30" << QByteArray("OK") << "cw 30: OK\n"
-                                    << "cw 30";
-        QTest::newRow("third word not recorded") << "rc 10 20 30 40" << QByteArray("ok") << "rc 10 20 30 40: ok\n"
-                                                 << "rc 10";
+                                    << "cw 30\n";
+        // Played again, a flight must send what it sent before.
+        QTest::newRow("every word recorded") << "rc 10 20 30 40" << QByteArray("ok") << "rc 10 20 30 40: ok\n"
+                                             << "rc 10 20 30 40\n";
     }
 
     void doCmdCompletesTheLogLine()
@@ -164,47 +165,57 @@ private slots:
         QTRY_COMPARE(f.log(), QStringLiteral("ok\nerror\nok\n"));
     }
 
-    void portFieldsShareOnePort_data()
+    void portFieldsSetTheirOwnPort_data()
     {
         QTest::addColumn<QString>("field");
         QTest::addColumn<QString>("text");
-        QTest::addColumn<qint64>("port");
+        QTest::addColumn<qint64>("port"); // -1: as aimed
+        QTest::addColumn<qint64>("localPort");
 
         QTest::newRow("fraction truncated") << "PortEF"
-                                            << "8889.7" << qint64(8889);
+                                            << "8889.7" << qint64(8889) << qint64(-1);
         QTest::newRow("local port") << "LocalPortEF"
-                                    << "9000" << qint64(9000);
+                                    << "9000" << qint64(-1) << qint64(9000);
         QTest::newRow("no number") << "PortEF"
-                                   << "abc" << qint64(0);
+                                   << "abc" << qint64(0) << qint64(-1);
     }
 
-    void portFieldsShareOnePort()
+    void portFieldsSetTheirOwnPort()
     {
         QFETCH(QString, field);
         QFETCH(QString, text);
         QFETCH(qint64, port);
+        QFETCH(qint64, localPort);
         f.edit(field)->setText(text);
-        QCOMPARE(f.win->port(), port);
+        QCOMPARE(f.win->port(), port < 0 ? f.port : port);
+        QCOMPARE(f.win->localPort(), localPort < 0 ? f.port : localPort);
         f.aim(f.port);
     }
 
-    void newPortTakesEffectAtOnceButBindsOnlyAtConnect()
+    // Port aims every command at once; Local Port is bound by the next Connect only.
+    void portAimsAtOnceLocalPortBindsAtConnect()
     {
         SimDrone second;
         const quint16 otherPort = f.port + 1;
         QVERIFY(second.start(QHostAddress(CntWinFixture::DroneAddress), otherPort));
-        f.edit("LocalPortEF")->setText(QString::number(otherPort));
-
+        f.edit("PortEF")->setText(QString::number(otherPort));
         f.win->DoCmd(QStringLiteral("up 30"));
         QTRY_COMPARE(second.received(), QStringList{QStringLiteral("up 30")});
         QTRY_COMPARE(f.log(), QStringLiteral("up 30: ok\n"));
         QCOMPARE(f.socket("udps")->localPort(), f.port);
 
+        f.aim(f.port);
+        f.edit("LocalPortEF")->setText(QString::number(otherPort + 1));
+        f.win->DoCmd(QStringLiteral("cw 1"));
+        QTRY_COMPARE(f.log(), QStringLiteral("up 30: ok\ncw 1: ok\n"));
         f.connectLink();
-        QCOMPARE(f.socket("udps")->localPort(), otherPort);
+        QCOMPARE(f.socket("udps")->localPort(), otherPort + 1);
+        f.win->DoCmd(QStringLiteral("cw 2"));
+        QTRY_COMPARE(f.log(), QStringLiteral("up 30: ok\ncw 1: ok\nConnect to 127.0.0.2\ncw 2: ok\n"));
+        QCOMPARE(f.drone.received(), (QStringList{"cw 1", "cw 2"}));
+        QCOMPARE(second.received(), QStringList{QStringLiteral("up 30")});
         f.aim(f.port);
         f.connectLink();
-        QCOMPARE(f.socket("udps")->localPort(), f.port);
         CntWinFixture::clearRecorded();
     }
 
@@ -306,7 +317,7 @@ private slots:
         CntWinFixture::clearRecorded();
         f.click("LeavePM");
         QCOMPARE(f.log(), QStringLiteral("Dissconnected...\n"));
-        QCOMPARE(CntWinFixture::recorded(0), QStringLiteral("Disconnect"));
+        QCOMPARE(CntWinFixture::recorded(0), QStringLiteral("Disconnect\n"));
         QVERIFY(!f.linkBound());
         QVERIFY(f.socket("udpr")->state() != QAbstractSocket::BoundState);
 

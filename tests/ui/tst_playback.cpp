@@ -244,39 +244,88 @@ private slots:
         QVERIFY(!rec()->isRecording());
     }
 
-    void pauseLetsTheQueueRunOn()
+    void pauseHoldsTheQueue_data()
     {
-        setList(QStringLiteral("a:WAIT6\nb:WAIT6\nc\n"));
-        pressPlay();
-        QTest::mouseClick(rec()->PlayBB(), Qt::LeftButton);
-        verifyIdle();
-        QVERIFY(rec()->PlayTimer()->isActive());
-
-        QTRY_COMPARE(arrived(), (QStringList{"a", "b", "c"}));
-        QTRY_VERIFY(!rec()->PlayTimer()->isActive());
-        verifyIdle();
+        QTest::addColumn<bool>("resume"); // PLAY after the pause; else STOP
+        QTest::addColumn<QStringList>("sent");
+        QTest::newRow("PLAY goes on with the next step") << true << QStringList{"a", "b", "c"};
+        QTest::newRow("STOP sends only land") << false << QStringList{"a", "land"};
     }
 
-    void playDuringRunOnStartsAfresh()
+    void pauseHoldsTheQueue()
     {
-        setList(QStringLiteral("a:WAIT30\nb:WAIT30\nc\n"));
+        QFETCH(bool, resume);
+        QFETCH(QStringList, sent);
+        setList(QStringLiteral("a:WAIT6\nb:WAIT12\nc\n"));
         pressPlay();
+        QVERIFY(waitForArrivals(1));
         QTest::mouseClick(rec()->PlayBB(), Qt::LeftButton);
-        QTRY_COMPARE(arrived(), QStringList{"a"});
-        QVERIFY(rec()->PlayTimer()->isActive());
+        QVERIFY(!rec()->isPlaying());
+        QCOMPARE(rec()->PlayBB()->text(), QStringLiteral("PLAY"));
+        QVERIFY(rec()->StopBB()->isEnabled());
+        QVERIFY(!rec()->PlayTimer()->isActive());
 
-        // The recorder has rewritten the list meanwhile: that state is what plays.
-        const QList<hd::PlayStep> steps = hd::parsePlaybackList(rec()->targetText(0));
-        QStringList expected{"a"};
-        for (const hd::PlayStep &step : steps)
-            expected << step.command;
-        QTest::mouseClick(rec()->PlayBB(), Qt::LeftButton);
-        QVERIFY(rec()->isPlaying());
-
-        QTRY_COMPARE_WITH_TIMEOUT(arrived(), expected, 10000);
-        QTRY_VERIFY_WITH_TIMEOUT(!rec()->PlayTimer()->isActive(), 5000);
-        QCOMPARE(arrived(), expected);
+        // Several of the 102 ms waits pass, and nothing more goes out.
+        QVERIFY(!waitForArrivals(2, 600));
+        const qint64 pressedUs = usSincePlay();
+        QTest::mouseClick(resume ? rec()->PlayBB() : rec()->StopBB(), Qt::LeftButton);
+        QVERIFY(waitForArrivals(sent.size()));
+        QCOMPARE(arrived(), sent);
+        // The next step goes out at once, the one after it its own wait later.
+        const qint64 nextUs = arrivals[1].atUs - pressedUs;
+        QVERIFY2(nextUs >= -2000 && nextUs <= LateMs * 1000, qPrintable(QString::number(nextUs)));
+        if (resume) {
+            const qint64 waitUs = arrivals[2].atUs - arrivals[1].atUs;
+            QVERIFY2(waitUs >= 204000 - 2000 && waitUs <= (204 + LateMs) * 1000, qPrintable(QString::number(waitUs)));
+        }
+        QTRY_VERIFY(!rec()->isPlaying());
         verifyIdle();
+        QVERIFY(!waitForArrivals(sent.size() + 1, 300));
+    }
+
+    // A flight as recorded from the controls (buttons by caption, "send TEXT" from the
+    // command line, "stick" for a drag and release) is played command by command; it
+    // is recorded anew and, played again, sends the same commands.
+    void replayedFlightSendsTheSameAgain_data()
+    {
+        QTest::addColumn<QStringList>("script");
+        QTest::addColumn<QStringList>("commands");
+        QTest::newRow("command line and stick")
+            << QStringList{"takeoff", "send go 20 30 40 50", "stick", "land"}
+            << QStringList{"command", "takeoff", "go 20 30 40 50", "rc 20 40 0 0", "rc 0 0 0 0", "land"};
+        QTest::newRow("commands after stop") << QStringList{"takeoff", "up 20", "stop", "up 20", "land"}
+                                             << QStringList{"command", "takeoff", "up 20", "stop", "up 20", "land"};
+    }
+
+    void replayedFlightSendsTheSameAgain()
+    {
+        QFETCH(QStringList, script);
+        QFETCH(QStringList, commands);
+        CntWinFixture::clearRecorded();
+        QWidget *stick = fixture.control<QWidget>(QStringLiteral("acv_0"));
+        for (const QString &step : script) {
+            if (step.startsWith(QLatin1String("send "))) {
+                fixture.edit(QStringLiteral("CmdEF"))->setText(step.mid(5));
+                fixture.click(QStringLiteral("PushButton1"));
+            } else if (step == QLatin1String("stick")) {
+                QTest::mousePress(stick, Qt::LeftButton, {}, QPoint(50, 50));
+                QTest::mouseMove(stick, QPoint(62, 30));
+                QTest::mouseRelease(stick, Qt::LeftButton, {}, QPoint(62, 30));
+            } else {
+                for (int i = 0; i < 28; ++i) {
+                    if (fixture.comPB(i)->text() == step)
+                        fixture.click(fixture.comPB(i));
+                }
+            }
+        }
+        (void)fixture.receivedBeforeMarker();
+
+        for (int round = 0; round < 2; ++round) {
+            pressPlay();
+            QVERIFY(waitForArrivals(commands.size()));
+            QTRY_VERIFY(!rec()->isPlaying());
+            QCOMPARE(arrived(), commands);
+        }
     }
 
     void stopCancelsAndLands()

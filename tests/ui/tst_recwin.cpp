@@ -1,4 +1,5 @@
 #include "CntWinFixture.h"
+#include "CommandSplit.h"
 #include "HdTestMain.h"
 #include "ManualClock.h"
 #include "ProgramTextGenerator.h"
@@ -291,10 +292,9 @@ private slots:
         hd::ProgramTextGenerator reference(expected, expectedClock);
 
         int lastChanged = -1;
-        QList<QMetaObject::Connection> watches;
+        QObject watching; // a failed check returns early: the watches go with it
         for (int i = 0; i < 6; ++i)
-            watches << connect(rec()->MjEF(i), &QPlainTextEdit::textChanged, this,
-                               [&lastChanged, i] { lastChanged = i; });
+            connect(rec()->MjEF(i), &QPlainTextEdit::textChanged, &watching, [&lastChanged, i] { lastChanged = i; });
 
         struct Step
         {
@@ -312,8 +312,8 @@ private slots:
                 reference.CreateIJList(QStringLiteral("Disconnect"), QString());
             } else {
                 fixture.win->DoCmd(step.sent);
-                reference.CreateIJList(hd::NthField(step.sent, QStringLiteral(" "), 1),
-                                       hd::NthField(step.sent, QStringLiteral(" "), 2));
+                const hd::CommandWords words = hd::splitFirstWordAndRest(step.sent);
+                reference.CreateIJList(words.word, words.argument);
             }
             for (int i = 0; i < 6; ++i)
                 QCOMPARE(rec()->targetText(i), expected.texts[i]);
@@ -331,8 +331,6 @@ private slots:
                                         "40 ?\"QZ ? battery?\":WAIT240\n50 ?\"QZ LD\"\n"));
             }
         }
-        for (const auto &watch : watches)
-            disconnect(watch);
         rec()->setClock(hd::SystemClock::instance());
         clearAreas();
     }

@@ -2,7 +2,9 @@
 #include "HdTestMain.h"
 #include "StickCanvas.h"
 
+#include <QDialog>
 #include <QImage>
+#include <QMenu>
 
 // The two on-screen sticks: what a press, a drag and a release send.
 class tst_Sticks : public QObject
@@ -126,7 +128,7 @@ private slots:
     {
         QTest::mousePress(stick(0), Qt::LeftButton, {}, QPoint(50, 50));
         QTest::mouseMove(stick(0), QPoint(75, 50));
-        QCOMPARE(CntWinFixture::recorded(0), QStringLiteral("rc 40 0 0 0"));
+        QCOMPARE(CntWinFixture::recorded(0), QStringLiteral("rc 40 0 0 0\n"));
         QTest::mouseRelease(stick(0), Qt::LeftButton, {}, QPoint(75, 50));
         (void)f.receivedBeforeMarker();
     }
@@ -147,6 +149,47 @@ private slots:
         QCOMPARE(image.pixelColor(50, 50), QColor(Qt::red));
         QCOMPARE(image.pixelColor(75, 30), QColor(Qt::white));
         (void)f.receivedBeforeMarker();
+    }
+
+    // A held stick whose release goes elsewhere springs back once, as if released.
+    void stickLetGoWhenItLosesTheMouse_data()
+    {
+        QTest::addColumn<QString>("loss");
+        for (const char *loss : {"modal dialog", "another window active", "released over a popup", "window hidden"})
+            QTest::newRow(loss) << loss;
+    }
+
+    void stickLetGoWhenItLosesTheMouse()
+    {
+        QFETCH(QString, loss);
+        f.win->activateWindow();
+        QTRY_COMPARE(QApplication::activeWindow(), f.win);
+        QTest::mousePress(stick(0), Qt::LeftButton, {}, QPoint(50, 50));
+        QTest::mouseMove(stick(0), QPoint(62, 30));
+
+        QDialog dialog(f.win);
+        QMenu popup(f.win);
+        popup.addAction(QStringLiteral("x"));
+        if (loss == QLatin1String("modal dialog")) {
+            dialog.open();
+        } else if (loss == QLatin1String("another window active")) {
+            RecWin::instance()->activateWindow();
+            QTRY_COMPARE(QApplication::activeWindow(), RecWin::instance());
+        } else if (loss == QLatin1String("window hidden")) {
+            f.win->hide();
+            f.win->show();
+        } else {
+            popup.popup(f.win->geometry().center());
+            QTest::mouseRelease(&popup, Qt::LeftButton, {}, QPoint(1, 1));
+            popup.close();
+        }
+        QTRY_VERIFY(!f.win->mouseHeld());
+        dialog.close();
+        QTest::mouseRelease(stick(0), Qt::LeftButton, {}, QPoint(62, 30));
+        QCOMPARE(f.receivedBeforeMarker(), (QStringList{"rc 20 40 0 0", "rc 0 0 0 0"}));
+        QCOMPARE(f.log(), QStringLiteral("rc 20 40 0 0: rc 0 0 0 0: "));
+        QCOMPARE(f.cmdLine(), QStringLiteral("rc 0 0 0 0"));
+        QCOMPARE(f.win->pointerX(0), 50);
     }
 
     void repaintOnlyWhenTheValuesChange()

@@ -108,9 +108,11 @@ void tst_ProgramTextGenerator::recordsFlights_data()
                openLines({R"(?"QZ QU 20":WAIT120)", R"(?"QZ QTR 45":WAIT180)", R"(?"QZ QFL F")"}))
         << true;
 
-    QTest::newRow("queries before takeoff stand glued in one line")
+    // Outside a flight the plain list still gives each command its line, as
+    // playback sends line by line; the program texts keep them glued.
+    QTest::newRow("queries before takeoff")
         << Script{at(10, "battery?"), at(20, "speed?")}
-        << six("battery?speed?", R"(?STR$(S);"battery?"?STR$(S);"speed?")", R"(?"QZ ? battery?"?"QZ ? speed?")", "")
+        << six("battery?\nspeed?\n", R"(?STR$(S);"battery?"?STR$(S);"speed?")", R"(?"QZ ? battery?"?"QZ ? speed?")", "")
         << false;
 
     QTest::newRow("takeoff clears what stood before")
@@ -163,7 +165,7 @@ void tst_ProgramTextGenerator::recordsFlights_data()
 
     QTest::newRow("Disconnect after a landing numbers once")
         << Script{at(0, "takeoff"), at(10, "land"), at(50, "Disconnect")}
-        << six(lines({"command:WAIT30", "takeoff:WAIT10", "land"}) + "Disconnect",
+        << six(lines({"command:WAIT30", "takeoff:WAIT10", "land", "Disconnect"}),
                lines({"10 " + MjHeader, "20 " + MjCommand, R"(30 ?STR$(S);"takeoff":WAIT10)", R"(40 ?STR$(S);"land")"}),
                lines({"10 " + QzInit, R"(20 ?"QZ TO":WAIT10)", R"(30 ?"QZ LD")"}),
                lines({"10 :WAIT10", R"(20 ?"QZ QRUN")"}))
@@ -172,8 +174,8 @@ void tst_ProgramTextGenerator::recordsFlights_data()
     QTest::newRow("stop, land, Disconnect: one number per line")
         << Script{at(0, "command"), at(10, "takeoff"), at(40, "up", "20"),  at(55, "cw", "90"),
                   at(70, "stop"),   at(90, "land"),    at(95, "Disconnect")}
-        << six(lines({"command:WAIT30", "takeoff:WAIT30", "up 20:WAIT15", "cw 90:WAIT15", "stop", "land"})
-                   + "Disconnect",
+        << six(lines(
+                   {"command:WAIT30", "takeoff:WAIT30", "up 20:WAIT15", "cw 90:WAIT15", "stop", "land", "Disconnect"}),
                lines({"10 " + MjHeader, "20 " + MjCommand, R"(30 ?STR$(S);"takeoff":WAIT30)",
                       R"(40 ?STR$(S);"up 20":WAIT15)", R"(50 ?STR$(S);"cw 90":WAIT15)", R"(60 ?STR$(S);"stop")",
                       R"(70 ?STR$(S);"land")"}),
@@ -183,11 +185,11 @@ void tst_ProgramTextGenerator::recordsFlights_data()
         << false;
 
     QTest::newRow("Disconnect with no line end empties the program texts")
-        << Script{at(0, "battery?"), at(5, "Disconnect")} << six("battery?Disconnect", "", "", "") << false;
+        << Script{at(0, "battery?"), at(5, "Disconnect")} << six("battery?\nDisconnect\n", "", "", "") << false;
 
-    QTest::newRow("land with an argument, then a glued query")
+    QTest::newRow("land with an argument, then a query")
         << Script{at(0, "takeoff"), at(20, "land", "now"), at(30, "battery?")}
-        << six(lines({"command:WAIT30", "takeoff:WAIT20", "land"}) + " nowbattery?",
+        << six(lines({"command:WAIT30", "takeoff:WAIT20", "land now", "battery?"}),
                lines({"10 " + MjHeader, "20 " + MjCommand, R"(30 ?STR$(S);"takeoff":WAIT20)", R"(40 ?STR$(S);"land")"})
                    + R"(?STR$(S);"battery?")",
                lines({"10 " + QzInit, R"(20 ?"QZ TO":WAIT20)", R"(30 ?"QZ LD")"}) + R"(?"QZ ? battery?")",
@@ -202,6 +204,17 @@ void tst_ProgramTextGenerator::recordsFlights_data()
                lines({"10 " + QzInit, R"(20 ?"QZ TO":WAIT30)", R"(30 ?"QZ U 20":WAIT10)", R"(40 ?"QZ LD")",
                       R"(50 ?"QZ LD")"}),
                lines({R"(10 ?"QZ QU 20":WAIT10)", R"(20 ?"QZ QRUN")", R"(30 ?"QZ QRUN")"}))
+        << false;
+
+    QTest::newRow("commands after stop, then land")
+        << Script{at(0, "takeoff"), at(10, "up", "20"), at(20, "stop"), at(30, "up", "20"), at(40, "land")}
+        << six(lines({"command:WAIT30", "takeoff:WAIT10", "up 20:WAIT10", "stop", "up 20", "land"}),
+               lines({"10 " + MjHeader, "20 " + MjCommand, R"(30 ?STR$(S);"takeoff":WAIT10)",
+                      R"(40 ?STR$(S);"up 20":WAIT10)", R"(50 ?STR$(S);"stop")",
+                      R"(60 ?STR$(S);"up 20"?STR$(S);"land")"}),
+               lines({"10 " + QzInit, R"(20 ?"QZ TO":WAIT10)", R"(30 ?"QZ U 20":WAIT10)", R"(40 ?"QZ LD")",
+                      R"(50 ?"QZ U 20"?"QZ LD")"}),
+               lines({R"(10 ?"QZ QU 20":WAIT10)", R"(20 ?"QZ QRUN")", R"(30 ?"QZ QU 20"?"QZ QRUN")"}))
         << false;
 
     // The closing lines of the program texts carry the wait even where the text
