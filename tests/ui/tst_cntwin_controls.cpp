@@ -1,4 +1,5 @@
 #include "CntWinFixture.h"
+#include "CommandSplit.h"
 #include "FileDialogs.h"
 #include "HdTestMain.h"
 
@@ -187,10 +188,14 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("qz"); // the recorder's QZ text: only the argument is upper-cased
-        QTest::addColumn<int>("label");  // where a value answer goes; -1: the log
+        QTest::addColumn<int>("label");  // the status label of a value answer; -1: the log
 
         QTest::newRow("query") << "battery?"
                                << "?\"QZ ? battery?\"" << 1;
+        QTest::newRow("last query") << "sn?"
+                                    << "?\"QZ ? sn?\"" << 11;
+        QTest::newRow("query with a blank") << "tof? "
+                                            << "?\"QZ ? tof?\"" << -1;
         QTest::newRow("other command") << "xyz ab cd"
                                        << "?\"QZ xyz AB CD\"" << -1;
         QTest::newRow("stick command") << "rc 10 -20 30 0"
@@ -210,15 +215,17 @@ private slots:
         QFETCH(QString, text);
         QFETCH(QString, qz);
         QFETCH(int, label);
-        f.drone.setAllSilent(true);
+        f.drone.setAnswer(hd::splitFirstWordAndRest(text).word, "-1\r\n");
         f.edit("CmdEF")->setText(text);
 
         f.click("PushButton1");
-        QCOMPARE(f.log(), text + QStringLiteral(": "));
         QCOMPARE(f.cmdLine(), text);
-        QCOMPARE(f.win->staId(), label);
         QCOMPARE(CntWinFixture::recorded(2), qz);
         QCOMPARE(f.receivedBeforeMarker(), QStringList{text});
+        // A typed query answers into its own label; any other value ends the log line.
+        QTRY_COMPARE(f.log(), text + QStringLiteral(": ") + (label < 0 ? QStringLiteral("-1\n") : QString()));
+        if (label >= 0)
+            QTRY_COMPARE(f.staLv(label)->text(), QStringLiteral("-1"));
     }
 
     void speedSliderSendsOncePerChange_data()
