@@ -29,6 +29,7 @@
 #include <QTimer>
 
 #include <limits>
+#include <utility>
 
 namespace {
 
@@ -187,12 +188,16 @@ void CntWin::closeEvent(QCloseEvent *event)
     // a held stick, which must not send after "Land".
     mClosing = true;
     Event_Close();
+    mClosed = true;
     event->accept();
 }
 
+// Only a window shown again after its close takes commands again; a show during
+// the close's waits (a restore from the taskbar, say) must not open the gate.
 void CntWin::showEvent(QShowEvent *event)
 {
-    mClosing = false;
+    if (std::exchange(mClosed, false))
+        mClosing = false;
     QMainWindow::showEvent(event);
 }
 

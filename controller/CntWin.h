@@ -158,6 +158,7 @@ private:
     // Set from the close request on: "Land" is then the last command the drone
     // gets, whatever the user still clicks or drags while the sequence waits.
     bool mClosing = false;
+    bool mClosed = false; // the close sequence has run
     bool acceptsCommands() const { return !mClosing; }
     QComboBox *mTypingIn = nullptr; // the box whose typed text is being mirrored
 };

@@ -68,6 +68,13 @@ private slots:
                 QTest::mouseRelease(stick(), Qt::LeftButton, {}, QPoint(95, 5));
             }
         };
+        // Never let go: hiding the window does, and must not send after "Land".
+        uses[QStringLiteral("stick held to the end")] = [this](int phase) {
+            if (phase == 0) {
+                QTest::mousePress(stick(), Qt::LeftButton, {}, QPoint(50, 50));
+                QTest::mouseMove(stick(), QPoint(60, 50));
+            }
+        };
         uses[QStringLiteral("PLAY")] = [](int phase) {
             if (phase > 0) {
                 QTest::mouseClick(rec()->PlayBB(), Qt::LeftButton);
@@ -137,6 +144,7 @@ private slots:
                                 "close box again", "Quit from the recorder", "Disconnect before", "own local port"})
             QTest::newRow(use) << -1 << false << use << QStringList();
         QTest::newRow("stick") << -1 << false << "stick" << QStringList{"rc 20 0 0 0"};
+        QTest::newRow("stick held to the end") << -1 << false << "stick held to the end" << QStringList{"rc 20 0 0 0"};
     }
     void closeLandsLast()
     {
