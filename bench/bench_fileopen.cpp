@@ -151,7 +151,7 @@ QList<Shape> shapes()
 
 double estimateNs(const QString &plan)
 {
-    return hd::layoutLoad(plan).ns;
+    return hd::layoutLoad(plan.toUtf8()).ns;
 }
 
 // The shape's text whose estimate is closest to the limit from inside, or from
@@ -256,8 +256,8 @@ int main(int argc, char **argv)
         if (!filter.isEmpty() && !QString::fromLatin1(shape.name).contains(filter))
             continue;
         const QString text = shape.expect == Either ? shape.text(0) : fitted(shape, budget::BudgetNs * share);
-        const hd::LayoutLoad load = hd::layoutLoad(text);
         QByteArray bytes = text.toUtf8();
+        const hd::LayoutLoad load = hd::layoutLoad(bytes);
         QFile file(path);
         if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
             return 1;
