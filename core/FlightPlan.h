@@ -59,7 +59,7 @@ struct FileResult<void>
 namespace ShowBudget {
 // The worst files whose estimate just fits open in about 1 s, so within 2 s on a
 // machine twice as slow. Recorded flights are estimated a little above their time:
-// one of 60,000 commands just fits.
+// one of 68,000 commands just fits.
 inline constexpr double BudgetNs = 1.0e9;
 // Reading, decoding, splitting and storing the text, per byte of UTF-8: 12 ns in
 // lines of 250 bytes, 10 ns in lines of 4,000, less in CJK. A byte that is not UTF-8
