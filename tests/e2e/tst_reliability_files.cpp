@@ -199,7 +199,7 @@ private slots:
     }
 
     // Opening cost grows with the number of lines (each becomes a block of a
-    // text area), so the many-lines case is measured at a tenth of the size.
+    // text area), so the many-lines case is measured at a sixteenth of the size.
     void largePlanOpens_data()
     {
         QTest::addColumn<qsizetype>("size");
