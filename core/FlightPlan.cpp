@@ -203,6 +203,8 @@ QByteArrayView shownPart(QByteArrayView file)
     const QByteArray marker = FlightPlanMarker.toLatin1();
     int splits = 0;
     for (qsizetype from = 0;;) {
+        if (file.size() - from < marker.size())
+            return file;
         // The C library's search is several times as fast as a generic one here.
         const void *found =
             ::memmem(file.data() + from, size_t(file.size() - from), marker.constData(), size_t(marker.size()));

@@ -272,6 +272,7 @@ void tst_FlightPlan::layoutLoad_data()
     const qsizetype max = qsizetype(std::sqrt(B::BudgetNs / B::NsPerRunSquare));
     const QString x(max, u'x'), line = QStringLiteral("up 20\n");
     const qsizetype lines = qsizetype(B::BudgetNs / (B::NsPerLine + double(line.size()) * B::NsPerByte));
+    QTest::newRow("empty file") << QByteArray() << R::None << qsizetype(0) << qsizetype(0);
     QTest::newRow("run just beyond") << ("up 20\n" + x + "x").toUtf8() << R::LongRuns << max + 1 << qsizetype(2);
     QTest::newRow("two runs one blank apart count together")
         << (x.left(max / 2) + " " + x.left(max / 2 + 1)).toUtf8() << R::LongRuns << max / 2 + 1 << qsizetype(1);
