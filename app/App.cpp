@@ -51,6 +51,11 @@ QString refusalText(const hd::FlightPlanRead &read)
                        "at most about %5 can be shown in time.")
             .arg(n(hd::ShowBudget::LongLine), n(load.longLineBytes), n(load.longestLineNumber), n(load.longestLine),
                  n(load.allowed));
+    case hd::Refusal::StackedMarks:
+        return App::tr("Its characters carry %1 combining marks stacked more than %2 deep (line %3: %4 on one "
+                       "character); at most about %5 can be shown in time.")
+            .arg(n(load.stackedMarks), n(hd::ShowBudget::DeepStack), n(load.deepestStackLine), n(load.deepestStack),
+                 n(load.allowed));
     case hd::Refusal::LongRuns:
         if (load.longestRun > load.allowed)
             return App::tr("Line %1 holds %2 characters in a row without a blank or other place to wrap the line; "

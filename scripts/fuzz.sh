@@ -12,7 +12,7 @@ cd "$(dirname "$0")/.."
 HOVERDECK_FUZZ=1 bash scripts/deps.sh
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DHOVERDECK_FUZZ=ON -DHOVERDECK_BENCH=OFF \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-targets=(fuzz_state fuzz_answer fuzz_playback fuzz_flightplan fuzz_generator)
+targets=(fuzz_state fuzz_answer fuzz_playback fuzz_flightplan fuzz_generator fuzz_layoutload)
 cmake --build build-fuzz --target "${targets[@]}"
 
 budget=${1:-}

@@ -1,6 +1,7 @@
 #include "FlightPlan.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -48,6 +49,8 @@ private slots:
     void unreadableFileIsAnError();
     void layoutLoad_data();
     void layoutLoad();
+    void shapingOf_data();
+    void shapingOf();
 };
 
 void tst_FlightPlan::composes_data()
@@ -225,22 +228,31 @@ void tst_FlightPlan::failedWriteKeepsWhatWasThere()
 void tst_FlightPlan::unreadableFileIsAnError_data()
 {
     QTest::addColumn<QString>("name");
+    QTest::addColumn<qint64>("size");         // of sparse.txt
     QTest::addColumn<hd::Refusal>("refused"); // None: an error
 
-    QTest::newRow("missing file") << "none.txt" << hd::Refusal::None;
-    QTest::newRow("a folder") << "." << hd::Refusal::NotAFile;
-    QTest::newRow("a device") << "/dev/null" << hd::Refusal::NotAFile;
-    QTest::newRow("too large, refused unread") << "sparse.txt" << hd::Refusal::TooLarge;
+    const qint64 cap = hd::ShowBudget::MaxFileBytes;
+    QTest::newRow("missing file") << "none.txt" << cap << hd::Refusal::None;
+    QTest::newRow("a folder") << "." << cap << hd::Refusal::NotAFile;
+    QTest::newRow("a device") << "/dev/null" << cap << hd::Refusal::NotAFile;
+    QTest::newRow("too large, refused unread") << "sparse.txt" << cap + 1 << hd::Refusal::TooLarge;
+    // Read whole, it could not even be held in memory.
+    QTest::newRow("1 TiB, refused unread") << "sparse.txt" << (qint64(1) << 40) << hd::Refusal::TooLarge;
 }
 
 void tst_FlightPlan::unreadableFileIsAnError()
 {
     QFETCH(QString, name);
+    QFETCH(qint64, size);
     QFETCH(hd::Refusal, refused);
     QTemporaryDir dir;
     QFile sparse(dir.filePath("sparse.txt"));
-    QVERIFY(sparse.open(QIODevice::WriteOnly) && sparse.resize(hd::ShowBudget::MaxFileBytes + 1));
+    QVERIFY(sparse.open(QIODevice::WriteOnly) && sparse.resize(size));
+    QElapsedTimer took;
+    took.start();
     const auto read = hd::readFlightPlanFile(QDir(dir.path()).filePath(name));
+    // Nothing here is read: a bound that only reading the file could break.
+    QVERIFY2(took.elapsed() < 1000, qPrintable(QString::number(took.elapsed())));
     QCOMPARE(read.ok, refused != hd::Refusal::None);
     QCOMPARE(read.error.isEmpty(), read.ok);
     QCOMPARE(read.value.refused, refused);
@@ -251,7 +263,7 @@ void tst_FlightPlan::layoutLoad_data()
 {
     using R = hd::Refusal;
     namespace B = hd::ShowBudget;
-    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("file");
     QTest::addColumn<R>("exceeded");
     QTest::addColumn<qsizetype>("longestRun");
     QTest::addColumn<qsizetype>("line"); // of the longest run, or line, if too long
@@ -260,46 +272,114 @@ void tst_FlightPlan::layoutLoad_data()
     const qsizetype max = qsizetype(std::sqrt(B::BudgetNs / B::NsPerRunSquare));
     const QString x(max, u'x'), line = QStringLiteral("up 20\n");
     const qsizetype lines = qsizetype(B::BudgetNs / (B::NsPerLine + double(line.size()) * B::NsPerByte));
-    QTest::newRow("run just beyond") << "up 20\n" + x + "x" << R::LongRuns << max + 1 << qsizetype(2);
+    QTest::newRow("empty file") << QByteArray() << R::None << qsizetype(0) << qsizetype(0);
+    QTest::newRow("run just beyond") << ("up 20\n" + x + "x").toUtf8() << R::LongRuns << max + 1 << qsizetype(2);
     QTest::newRow("two runs one blank apart count together")
-        << x.left(max / 2) + " " + x.left(max / 2 + 1) << R::LongRuns << max / 2 + 1 << qsizetype(1);
+        << (x.left(max / 2) + " " + x.left(max / 2 + 1)).toUtf8() << R::LongRuns << max / 2 + 1 << qsizetype(1);
     const QString r(max * 71 / 100, u'x');
     QTest::newRow("runs in other lines and sections too")
-        << r + "\n" + M + "\n" + r << R::LongRuns << r.size() << qsizetype(1);
+        << (r + "\n" + M + "\n" + r).toUtf8() << R::LongRuns << r.size() << qsizetype(1);
+    QTest::newRow("sections past the sixth are not shown")
+        << (QString(6, u'a').split(QString()).join("\n" + M + "\n") + x + "x").toUtf8() << R::None << qsizetype(0)
+        << qsizetype(0);
+    QTest::newRow("CR and CR LF end lines as LF does")
+        << ("a\r\nb\r" + x + "x").toUtf8() << R::LongRuns << max + 1 << qsizetype(3);
     QTest::newRow("lines up to the long line never count")
-        << QStringList(300, QString(B::LongLine, u'x')).join(u'\n') << R::None << qsizetype(0) << qsizetype(0);
-    QTest::newRow("digits break at blanks") << QString("1 ").repeated(max) << R::None << qsizetype(1) << qsizetype(1);
-    QTest::newRow("no-break spaces do not break")
-        << QStringView(u"x\u00A0").toString().repeated(max / 2 + 1) << R::LongRuns << max + 2 << qsizetype(1);
+        << QStringList(300, QString(B::LongLine, u'x')).join(u'\n').toUtf8() << R::None << qsizetype(0) << qsizetype(0);
+    QTest::newRow("long lines counted in characters, not bytes")
+        << QStringList(300, QString(B::LongLine, QChar(0x98DB))).join(u'\n').toUtf8() << R::None << qsizetype(0)
+        << qsizetype(0);
+    QTest::newRow("digits break at blanks")
+        << QString("1 ").repeated(max).toUtf8() << R::None << qsizetype(1) << qsizetype(1);
+    QTest::newRow("no-break spaces do not break") << QStringView(u"x\u00A0").toString().repeated(max / 2 + 1).toUtf8()
+                                                  << R::LongRuns << (max / 2 + 1) * 2 << qsizetype(1);
     QTest::newRow("Hangul breaks only at blanks")
-        << QString(max + 1, QChar(0xAC00)) << R::LongRuns << max + 1 << qsizetype(1);
+        << QString(max + 1, QChar(0xAC00)).toUtf8() << R::LongRuns << max + 1 << qsizetype(1);
+    // Well inside the budget as Ws.
+    QTest::newRow("36,000 three-em dashes beyond")
+        << QString(36000, QChar(0x2E3B)).toUtf8() << R::LongRuns << qsizetype(36000) << qsizetype(1);
+    QTest::newRow("40,000 Hebrew letters beyond")
+        << QString(40000, QChar(0x5D0)).toUtf8() << R::LongRuns << qsizetype(40000) << qsizetype(1);
     QTest::newRow("long lines beyond, in UTF-8 bytes")
-        << "a\n" + QStringView(u"\u00E9 ").toString().repeated(qsizetype(B::BudgetNs / B::NsPerLongLineByte) / 3 + 1)
+        << ("a\n" + QStringView(u"\u00E9 ").toString().repeated(qsizetype(B::BudgetNs / B::NsPerLongLineByte) / 3 + 1))
+               .toUtf8()
         << R::LongLines << qsizetype(0) << qsizetype(2);
+    // 792 KB: as Latin words, half the budget.
+    QTest::newRow("right-to-left words beyond")
+        << QStringView(u"\u05E9\u05DC\u05D5\u05DD ").toString().repeated(88000).toUtf8() << R::LongLines << qsizetype(0)
+        << qsizetype(1);
+    // 6 x 2,600 marks on a letter: as accents over as many letters, nothing.
+    const QString stack = "a" + QString(2600, QChar(0x301));
+    QTest::newRow("marks stacked in the lines laid out at opening")
+        << QStringList(6, stack + "\nup 20\nland").join("\n" + M + "\n").toUtf8() << R::StackedMarks << qsizetype(0)
+        << qsizetype(1);
+    QTest::newRow("marks stacked in the lines shown later")
+        << QStringList(6, "up 20\n" + stack + "\nland").join("\n" + M + "\n").toUtf8() << R::None << qsizetype(0)
+        << qsizetype(0);
     QTest::newRow("short lines just inside")
-        << line.repeated(lines * 99 / 100) << R::None << qsizetype(0) << qsizetype(0);
+        << line.repeated(lines * 99 / 100).toUtf8() << R::None << qsizetype(0) << qsizetype(0);
+    // 30 MB: as UTF-8, less than half the budget.
+    QTest::newRow("bytes that are not UTF-8 weigh as replacement characters")
+        << QByteArray(QByteArray(1000, '\xFF') + "\n").repeated(30000) << R::TooLarge << qsizetype(0) << qsizetype(0);
     // Each part alone fits.
     QTest::newRow("a run and short lines together")
-        << x.left(max * 8 / 10) + "\n" + line.repeated(lines * 45 / 100) << R::LongRuns << max * 8 / 10 << qsizetype(1);
+        << (x.left(max * 8 / 10) + "\n" + line.repeated(lines * 45 / 100)).toUtf8() << R::LongRuns << max * 8 / 10
+        << qsizetype(1);
 }
 
 void tst_FlightPlan::layoutLoad()
 {
-    QFETCH(QString, text);
+    QFETCH(QByteArray, file);
     QFETCH(hd::Refusal, exceeded);
     QFETCH(qsizetype, longestRun);
     QFETCH(qsizetype, line);
-    const hd::LayoutLoad load = hd::layoutLoad(text);
+    const hd::LayoutLoad load = hd::layoutLoad(file);
     QCOMPARE(load.exceeded, exceeded);
     QCOMPARE(load.longestRun, longestRun);
-    QCOMPARE(exceeded == hd::Refusal::LongLines ? load.longestLineNumber : load.longestRunLine, line);
+    QCOMPARE(exceeded == hd::Refusal::LongLines          ? load.longestLineNumber
+                 : exceeded == hd::Refusal::StackedMarks ? load.deepestStackLine
+                                                         : load.longestRunLine,
+             line);
     QCOMPARE(load.ns > hd::ShowBudget::BudgetNs, exceeded != hd::Refusal::None);
     // The message's "at most": less than there is of the part, not far less.
-    const qint64 there = exceeded == hd::Refusal::ManyLines ? load.lines
-        : exceeded == hd::Refusal::LongLines                ? load.longLineBytes
-                                                            : load.equivalentRun;
+    const qint64 there = exceeded == hd::Refusal::TooLarge ? load.bytes
+        : exceeded == hd::Refusal::ManyLines               ? load.lines
+        : exceeded == hd::Refusal::LongLines               ? load.longLineBytes
+        : exceeded == hd::Refusal::StackedMarks            ? load.stackedMarks
+                                                           : load.equivalentRun;
     if (exceeded != hd::Refusal::None)
         QVERIFY2(load.allowed < there && load.allowed > there * 8 / 10, qPrintable(QString::number(load.allowed)));
+}
+
+void tst_FlightPlan::shapingOf_data()
+{
+    using S = hd::ShapingOf;
+    QTest::addColumn<uint>("c");
+    QTest::addColumn<S>("shaping");
+
+    QTest::newRow("Latin letter") << uint('W') << S::Plain;
+    QTest::newRow("accented Latin") << 0xE9u << S::Plain;
+    QTest::newRow("Cyrillic") << 0x416u << S::Plain;
+    QTest::newRow("em dash") << 0x2014u << S::Plain;
+    QTest::newRow("Han") << 0x98DBu << S::Plain;
+    QTest::newRow("Hangul") << 0xAC00u << S::Plain;
+    QTest::newRow("emoji") << 0x1F600u << S::Plain;
+    QTest::newRow("combining acute") << 0x301u << S::Complex;
+    QTest::newRow("Hebrew") << 0x5D0u << S::Complex;
+    QTest::newRow("Arabic") << 0x627u << S::Complex;
+    QTest::newRow("right-to-left override") << 0x202Eu << S::Complex;
+    QTest::newRow("Devanagari") << 0x915u << S::Complex;
+    QTest::newRow("Thai") << 0xE01u << S::Complex;
+    QTest::newRow("Khmer vowel sign") << 0x17C1u << S::Complex;
+    QTest::newRow("three-em dash") << 0x2E3Bu << S::VeryWide;
+    QTest::newRow("cuneiform") << 0x12000u << S::VeryWide;
+}
+
+void tst_FlightPlan::shapingOf()
+{
+    QFETCH(uint, c);
+    QFETCH(hd::ShapingOf, shaping);
+    QCOMPARE(hd::shapingOf(c), shaping);
 }
 
 QTEST_GUILESS_MAIN(tst_FlightPlan)
