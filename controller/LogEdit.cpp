@@ -60,13 +60,12 @@ QString LogEdit::logText(int from, int to) const
         range.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
     else
         range.setPosition(to, QTextCursor::KeepAnchor);
-    to = range.position();
-    QList<qsizetype> offsets;
+    QList<qsizetype> breaks;
     for (const QTextCursor &separator : mBreaks) {
-        if (intact(separator) && separator.anchor() >= from && separator.anchor() < to)
-            offsets.append(separator.anchor() - from);
+        if (intact(separator))
+            breaks.append(separator.anchor());
     }
-    return hd::joinLogText(range.selectedText(), offsets);
+    return hd::joinLogText(range.selectedText(), breaks, from);
 }
 
 QMimeData *LogEdit::createMimeDataFromSelection() const
