@@ -19,10 +19,14 @@ bool intact(const QTextCursor &separator)
 LogEdit::LogEdit(QWidget *parent)
     : QPlainTextEdit(parent)
 {
+    // The document knows no breaks of the log's own: undo would bring a deleted one back
+    // as a line end of the text, and undoing an append would take back what was logged.
+    setUndoRedoEnabled(false);
     connect(document(), &QTextDocument::contentsChange, this, [this](int, int removed, int) {
         if (removed > 0)
             forgetDeletedBreaks();
     });
+    connect(this, &QPlainTextEdit::selectionChanged, this, &LogEdit::dropSelectedBreaks);
 }
 
 void LogEdit::write(const QString &text, bool beforeLastLine)
@@ -74,6 +78,21 @@ QMimeData *LogEdit::createMimeDataFromSelection() const
     auto *mime = new QMimeData;
     mime->setText(logText(selection.selectionStart(), selection.selectionEnd()));
     return mime;
+}
+
+// Breaks alone hold none of the log's text: as nothing selected, they give nothing to
+// copy, cut or drag, and the clipboard keeps what it held.
+void LogEdit::dropSelectedBreaks()
+{
+    QTextCursor selection = textCursor();
+    if (!selection.hasSelection())
+        return;
+    for (int at = selection.selectionStart(); at < selection.selectionEnd(); ++at) {
+        if (!isBreak(at))
+            return;
+    }
+    selection.clearSelection();
+    setTextCursor(selection);
 }
 
 void LogEdit::addBreak(int position)

@@ -8,8 +8,10 @@
 // The message log ResEF. A long line is shown as several paragraphs, so that an append
 // lays out one short paragraph instead of the whole line; those breaks are the log's
 // own and no characters of its text. logText() and everything the user copies (copy,
-// cut, drag, the selection clipboard) leave them out. What the user types stays as typed:
-// an Enter is a line end, and deleting a break just joins its paragraphs.
+// cut, drag, the selection clipboard) leave them out; a selection of breaks alone holds
+// nothing and is dropped, so copying it leaves the clipboard as it was. What the user
+// types stays as typed: an Enter is a line end, and deleting a break just joins its
+// paragraphs.
 class LogEdit : public QPlainTextEdit
 {
     Q_OBJECT
@@ -29,6 +31,7 @@ private:
     void addBreak(int position);
     bool isBreak(int position) const;
     void forgetDeletedBreaks();
+    void dropSelectedBreaks();
 
     // Each selects one separator of the log's own making, in document order. The
     // document moves them along with every edit; one whose separator is deleted collapses.

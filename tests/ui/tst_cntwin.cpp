@@ -245,24 +245,39 @@ private slots:
     // log reads and copies as its characters alone.
     void longLineReadsAndCopiesAsWritten_data()
     {
-        QTest::addColumn<int>("offset"); // from the end of the first paragraph
-        QTest::addColumn<int>("selected");
-        QTest::addColumn<int>("key");
-        QTest::addColumn<QString>("typed"); // replaces the selection, less the break
-        QTest::newRow("untouched") << 0 << 0 << 0 << "";
-        QTest::newRow("Enter before a break") << 0 << 0 << int(Qt::Key_Return) << "\n";
-        QTest::newRow("Enter after a break") << 1 << 0 << int(Qt::Key_Return) << "\n";
-        QTest::newRow("typed mid-paragraph") << -100 << 0 << int(Qt::Key_X) << "x";
-        QTest::newRow("break deleted alone") << 1 << 0 << int(Qt::Key_Backspace) << "";
-        QTest::newRow("deleted across a break") << -2 << 5 << int(Qt::Key_Delete) << "";
+        QTest::addColumn<int>("offset");   // from the end of the first paragraph
+        QTest::addColumn<int>("selected"); // characters from there
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QString>("typed"); // replaces the selection, less the break; null: no edit
+        QTest::addColumn<bool>("copied");   // the selection is on the clipboard; else what was there
+        QTest::newRow("untouched") << 0 << 0 << ""
+                                   << "" << false;
+        QTest::newRow("Enter before a break") << 0 << 0 << "Return"
+                                              << "\n"
+                                              << false;
+        QTest::newRow("Enter after a break") << 1 << 0 << "Return"
+                                             << "\n"
+                                             << false;
+        QTest::newRow("typed mid-paragraph") << -100 << 0 << "X"
+                                             << "x" << false;
+        QTest::newRow("break deleted alone") << 1 << 0 << "Backspace"
+                                             << "" << false;
+        QTest::newRow("deleted across a break") << -2 << 5 << "Delete"
+                                                << "" << false;
+        QTest::newRow("break deleted, then undo") << 1 << 0 << "Backspace, Ctrl+Z"
+                                                  << "" << false;
+        QTest::newRow("copied from a break") << 0 << 6 << "Ctrl+C" << QString() << true;
+        QTest::newRow("break alone copied") << 0 << 1 << "Ctrl+C" << QString() << false;
+        QTest::newRow("break alone cut") << 0 << 1 << "Ctrl+X" << QString() << false;
     }
 
     void longLineReadsAndCopiesAsWritten()
     {
         QFETCH(int, offset);
         QFETCH(int, selected);
-        QFETCH(int, key);
+        QFETCH(QString, keys);
         QFETCH(QString, typed);
+        QFETCH(bool, copied);
         auto *log = f.control<LogEdit>("ResEF");
         QString expected;
         auto write = [&] {
@@ -279,9 +294,12 @@ private slots:
         cursor.setPosition(end + offset);
         cursor.setPosition(end + offset + selected, QTextCursor::KeepAnchor);
         log->setTextCursor(cursor);
-        if (key)
-            QTest::keyClick(log, Qt::Key(key));
-        expected.replace(end + qMin(offset, 0), qMax(selected - 1, 0), typed);
+        const QString selection = expected.mid(end + qMin(offset, 0), qMax(selected - 1, 0));
+        QGuiApplication::clipboard()->setText(QStringLiteral("held before"));
+        QTest::keySequence(log, QKeySequence(keys));
+        QCOMPARE(QGuiApplication::clipboard()->text(), copied ? selection : QStringLiteral("held before"));
+        if (!typed.isNull())
+            expected.replace(end + qMin(offset, 0), qMax(selected - 1, 0), typed);
         write();
         f.win->addReport(QStringLiteral("report")); // before the whole open line
         expected.insert(expected.lastIndexOf(u'\n') + 1, QStringLiteral("report\n"));
