@@ -246,7 +246,7 @@ private slots:
     void longLineReadsAndCopiesAsWritten_data()
     {
         QTest::addColumn<int>("offset");   // from the end of the first paragraph
-        QTest::addColumn<int>("selected"); // characters from there
+        QTest::addColumn<int>("selected"); // characters from there; -1: a triple-click there
         QTest::addColumn<QString>("keys");
         QTest::addColumn<QString>("typed"); // replaces the selection, less the break; null: no edit
         QTest::addColumn<bool>("copied");   // the selection is on the clipboard; else what was there
@@ -269,6 +269,7 @@ private slots:
         QTest::newRow("copied from a break") << 0 << 6 << "Ctrl+C" << QString() << true;
         QTest::newRow("break alone copied") << 0 << 1 << "Ctrl+C" << QString() << false;
         QTest::newRow("break alone cut") << 0 << 1 << "Ctrl+X" << QString() << false;
+        QTest::newRow("triple-click in a later paragraph") << 100 << -1 << "Ctrl+C" << QString() << true;
     }
 
     void longLineReadsAndCopiesAsWritten()
@@ -279,7 +280,9 @@ private slots:
         QFETCH(QString, typed);
         QFETCH(bool, copied);
         auto *log = f.control<LogEdit>("ResEF");
-        QString expected;
+        f.win->addmsg(QStringLiteral("takeoff: ok"), true);
+        QString expected = QStringLiteral("takeoff: ok\n");
+        const int lineStart = int(expected.size());
         auto write = [&] {
             for (int i = 0; i < 200; ++i) {
                 const QString piece = QStringLiteral("rc %1 -20 0 0: ").arg(i % 6 * 20);
@@ -289,12 +292,18 @@ private slots:
         };
         write();
         // Up to the first break, document positions are the log's.
-        const int end = log->document()->firstBlock().length() - 1;
+        const int end = lineStart + log->document()->findBlock(lineStart).length() - 1;
         QTextCursor cursor = log->textCursor();
         cursor.setPosition(end + offset);
-        cursor.setPosition(end + offset + selected, QTextCursor::KeepAnchor);
-        log->setTextCursor(cursor);
-        const QString selection = expected.mid(end + qMin(offset, 0), qMax(selected - 1, 0));
+        cursor.setPosition(end + offset + qMax(selected, 0), QTextCursor::KeepAnchor);
+        log->setTextCursor(cursor); // in view
+        if (selected < 0) {
+            const QPoint at = log->cursorRect().center();
+            QTest::mouseDClick(log->viewport(), Qt::LeftButton, {}, at);
+            QTest::mouseClick(log->viewport(), Qt::LeftButton, {}, at);
+        }
+        const QString selection =
+            selected < 0 ? expected.mid(lineStart) : expected.mid(end + qMin(offset, 0), qMax(selected - 1, 0));
         QGuiApplication::clipboard()->setText(QStringLiteral("held before"));
         QTest::keySequence(log, QKeySequence(keys));
         QCOMPARE(QGuiApplication::clipboard()->text(), copied ? selection : QStringLiteral("held before"));
