@@ -248,28 +248,19 @@ private slots:
         QTest::addColumn<int>("offset");   // from the end of the first paragraph
         QTest::addColumn<int>("selected"); // characters from there; -1: a triple-click there
         QTest::addColumn<QString>("keys");
-        QTest::addColumn<QString>("typed"); // replaces the selection, less the break; null: no edit
         QTest::addColumn<bool>("copied");   // the selection is on the clipboard; else what was there
-        QTest::newRow("untouched") << 0 << 0 << ""
-                                   << "" << false;
-        QTest::newRow("Enter before a break") << 0 << 0 << "Return"
-                                              << "\n"
-                                              << false;
-        QTest::newRow("Enter after a break") << 1 << 0 << "Return"
-                                             << "\n"
-                                             << false;
-        QTest::newRow("typed mid-paragraph") << -100 << 0 << "X"
-                                             << "x" << false;
-        QTest::newRow("break deleted alone") << 1 << 0 << "Backspace"
-                                             << "" << false;
-        QTest::newRow("deleted across a break") << -2 << 5 << "Delete"
-                                                << "" << false;
-        QTest::newRow("break deleted, then undo") << 1 << 0 << "Backspace, Ctrl+Z"
-                                                  << "" << false;
-        QTest::newRow("copied from a break") << 0 << 6 << "Ctrl+C" << QString() << true;
-        QTest::newRow("break alone copied") << 0 << 1 << "Ctrl+C" << QString() << false;
-        QTest::newRow("break alone cut") << 0 << 1 << "Ctrl+X" << QString() << false;
-        QTest::newRow("triple-click in a later paragraph") << 100 << -1 << "Ctrl+C" << QString() << true;
+        QTest::addColumn<QString>("typed"); // replaces the selection, less the break; null: no edit
+        QTest::newRow("untouched") << 0 << 0 << "" << false << "";
+        QTest::newRow("Enter before a break") << 0 << 0 << "Return" << false << "\n";
+        QTest::newRow("Enter after a break") << 1 << 0 << "Return" << false << "\n";
+        QTest::newRow("typed mid-paragraph") << -100 << 0 << "X" << false << "x";
+        QTest::newRow("break deleted alone") << 1 << 0 << "Backspace" << false << "";
+        QTest::newRow("deleted across a break") << -2 << 5 << "Delete" << false << "";
+        QTest::newRow("break deleted, then undo") << 1 << 0 << "Backspace, Ctrl+Z" << false << "";
+        QTest::newRow("copied from a break") << 0 << 6 << "Ctrl+C" << true << QString();
+        QTest::newRow("break alone copied") << 0 << 1 << "Ctrl+C" << false << QString();
+        QTest::newRow("break alone cut") << 0 << 1 << "Ctrl+X" << false << QString();
+        QTest::newRow("triple-click in a later paragraph") << 100 << -1 << "Ctrl+C" << true << QString();
     }
 
     void longLineReadsAndCopiesAsWritten()
@@ -277,8 +268,8 @@ private slots:
         QFETCH(int, offset);
         QFETCH(int, selected);
         QFETCH(QString, keys);
-        QFETCH(QString, typed);
         QFETCH(bool, copied);
+        QFETCH(QString, typed);
         auto *log = f.control<LogEdit>("ResEF");
         f.win->addmsg(QStringLiteral("takeoff: ok"), true);
         QString expected = QStringLiteral("takeoff: ok\n");
