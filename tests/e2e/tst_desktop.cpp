@@ -232,9 +232,12 @@ class tst_Desktop : public QObject
             const QString said = QString::fromLocal8Bit(xvfb.readAllStandardError()).simplified();
             if (xvfb.state() == QProcess::NotRunning && said.contains(QLatin1String("already active")))
                 continue; // another server holds this number
+            const QString ended = xvfb.error() == QProcess::FailedToStart ? xvfb.errorString()
+                : xvfb.exitStatus() == QProcess::CrashExit                ? QStringLiteral("killed by a signal")
+                                                           : QStringLiteral("exit code %1").arg(xvfb.exitCode());
             failures << (xvfb.state() == QProcess::Running
                              ? QStringLiteral(":%1 took no client within 20 s").arg(number)
-                             : QStringLiteral(":%1 ended: %2").arg(number).arg(said.right(300)));
+                             : QStringLiteral(":%1 ended (%2): %3").arg(number).arg(ended, said.right(300)));
             xvfb.kill();
             xvfb.waitForFinished();
         }
