@@ -220,7 +220,7 @@ int main(int argc, char **argv)
     }
     std::printf("  of the window's round trip, DoCmd itself (log, send, echo, record): median %.1f us, p99 %.1f us\n",
                 percentile(doCmdUs, 50), percentile(doCmdUs, 99));
-    std::printf("  target: window <= 2x the bare client\n");
+    std::printf("  target: window / client + bare log, median of the per-round ratios, <= 2x\n");
     if (failures)
         std::printf("  %d round trips timed out or were answered otherwise\n", failures);
     return failures ? 1 : 0;

@@ -2,7 +2,11 @@
 
 #include "LogBreaks.h"
 
+#include <QApplication>
 #include <QMimeData>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QTextBlock>
 #include <QTextDocument>
 
 #include <algorithm>
@@ -19,10 +23,14 @@ bool intact(const QTextCursor &separator)
 LogEdit::LogEdit(QWidget *parent)
     : QPlainTextEdit(parent)
 {
+    // The document knows no breaks of the log's own: undo would bring a deleted one back
+    // as a line end of the text, and undoing an append would take back what was logged.
+    setUndoRedoEnabled(false);
     connect(document(), &QTextDocument::contentsChange, this, [this](int, int removed, int) {
         if (removed > 0)
             forgetDeletedBreaks();
     });
+    connect(this, &QPlainTextEdit::selectionChanged, this, &LogEdit::dropSelectedBreaks);
 }
 
 void LogEdit::write(const QString &text, bool beforeLastLine)
@@ -60,13 +68,12 @@ QString LogEdit::logText(int from, int to) const
         range.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
     else
         range.setPosition(to, QTextCursor::KeepAnchor);
-    to = range.position();
-    QList<qsizetype> offsets;
+    QList<qsizetype> breaks;
     for (const QTextCursor &separator : mBreaks) {
-        if (intact(separator) && separator.anchor() >= from && separator.anchor() < to)
-            offsets.append(separator.anchor() - from);
+        if (intact(separator))
+            breaks.append(separator.anchor());
     }
-    return hd::joinLogText(range.selectedText(), offsets);
+    return hd::joinLogText(range.selectedText(), breaks, from);
 }
 
 QMimeData *LogEdit::createMimeDataFromSelection() const
@@ -75,6 +82,85 @@ QMimeData *LogEdit::createMimeDataFromSelection() const
     auto *mime = new QMimeData;
     mime->setText(logText(selection.selectionStart(), selection.selectionEnd()));
     return mime;
+}
+
+void LogEdit::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    QPlainTextEdit::mouseDoubleClickEvent(event);
+    if (event->button() == Qt::LeftButton) {
+        mTripleClick.start(QApplication::doubleClickInterval(), this);
+        mDoubleClickAt = event->position().toPoint();
+    }
+}
+
+void LogEdit::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton) {
+        const bool triple = mTripleClick.isActive()
+            && (event->position().toPoint() - mDoubleClickAt).manhattanLength() < QApplication::startDragDistance();
+        // A shift-click after a triple-click extends by whole lines, as the text control does.
+        mSelectingLines = triple || (mSelectingLines && event->modifiers() == Qt::ShiftModifier);
+        mTripleClick.stop();
+    }
+    QPlainTextEdit::mousePressEvent(event);
+    if (mSelectingLines)
+        selectWholeLines();
+}
+
+void LogEdit::mouseMoveEvent(QMouseEvent *event)
+{
+    QPlainTextEdit::mouseMoveEvent(event);
+    if (mSelectingLines && (event->buttons() & Qt::LeftButton))
+        selectWholeLines();
+}
+
+void LogEdit::timerEvent(QTimerEvent *event)
+{
+    if (event->timerId() == mTripleClick.timerId())
+        mTripleClick.stop();
+    else
+        QPlainTextEdit::timerEvent(event);
+}
+
+// The text control selects the paragraphs under the mouse; a line of the log runs on
+// over its breaks, and its line end comes with it as in any text area.
+void LogEdit::selectWholeLines()
+{
+    QTextCursor selection = textCursor();
+    if (!selection.hasSelection())
+        return;
+    QTextBlock first = document()->findBlock(selection.selectionStart());
+    while (first.position() > 0 && isBreak(first.position() - 1))
+        first = first.previous();
+    QTextBlock last = document()->findBlock(selection.selectionEnd() - 1);
+    while (last.next().isValid() && isBreak(last.position() + last.length() - 1))
+        last = last.next();
+    const int start = first.position();
+    const int end = qMin(last.position() + last.length(), document()->characterCount() - 1);
+    const bool forward = selection.position() >= selection.anchor();
+    selection.setPosition(forward ? start : end);
+    selection.setPosition(forward ? end : start, QTextCursor::KeepAnchor);
+    if (selection == textCursor())
+        return;
+    // The view stays where the user clicked, however far the line runs.
+    const int scrolled = verticalScrollBar()->value();
+    setTextCursor(selection);
+    verticalScrollBar()->setValue(scrolled);
+}
+
+// Breaks alone hold none of the log's text: as nothing selected, they give nothing to
+// copy, cut or drag, and the clipboard keeps what it held.
+void LogEdit::dropSelectedBreaks()
+{
+    QTextCursor selection = textCursor();
+    if (!selection.hasSelection())
+        return;
+    for (int at = selection.selectionStart(); at < selection.selectionEnd(); ++at) {
+        if (!isBreak(at))
+            return;
+    }
+    selection.clearSelection();
+    setTextCursor(selection);
 }
 
 void LogEdit::addBreak(int position)

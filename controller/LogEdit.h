@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QBasicTimer>
 #include <QPlainTextEdit>
 #include <QTextCursor>
 
@@ -8,8 +9,10 @@
 // The message log ResEF. A long line is shown as several paragraphs, so that an append
 // lays out one short paragraph instead of the whole line; those breaks are the log's
 // own and no characters of its text. logText() and everything the user copies (copy,
-// cut, drag, the selection clipboard) leave them out. What the user types stays as typed:
-// an Enter is a line end, and deleting a break just joins its paragraphs.
+// cut, drag, the selection clipboard) leave them out; a selection of breaks alone holds
+// nothing and is dropped, so copying it leaves the clipboard as it was. A triple-click
+// selects a whole line of the log, all its paragraphs. What the user types stays as
+// typed: an Enter is a line end, and deleting a break just joins its paragraphs.
 class LogEdit : public QPlainTextEdit
 {
     Q_OBJECT
@@ -24,13 +27,24 @@ public:
 
 protected:
     QMimeData *createMimeDataFromSelection() const override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void timerEvent(QTimerEvent *event) override;
 
 private:
     void addBreak(int position);
     bool isBreak(int position) const;
     void forgetDeletedBreaks();
+    void dropSelectedBreaks();
+    void selectWholeLines();
 
     // Each selects one separator of the log's own making, in document order. The
     // document moves them along with every edit; one whose separator is deleted collapses.
     std::vector<QTextCursor> mBreaks;
+    // A press soon after a double-click, near it, is a triple-click, as the text
+    // control itself times it; from then on the mouse selects whole lines.
+    QBasicTimer mTripleClick;
+    QPoint mDoubleClickAt;
+    bool mSelectingLines = false;
 };

@@ -25,16 +25,19 @@ QList<qsizetype> logBreaks(qsizetype lead, QStringView text, qsizetype limit)
     return breaks;
 }
 
-QString joinLogText(QStringView raw, const QList<qsizetype> &breaks)
+QString joinLogText(QStringView raw, const QList<qsizetype> &breaks, qsizetype from)
 {
     QString text;
     text.reserve(raw.size());
-    qsizetype from = 0;
-    for (qsizetype at : breaks) {
-        text += raw.mid(from, at - from);
-        from = at + 1;
+    qsizetype kept = 0; // raw up to here is in text
+    for (qsizetype position : breaks) {
+        const qsizetype at = position - from;
+        if (at < 0 || at >= raw.size())
+            continue;
+        text += raw.mid(kept, at - kept);
+        kept = at + 1;
     }
-    text += raw.mid(from);
+    text += raw.mid(kept);
     for (QChar &c : text) {
         switch (c.unicode()) {
         case 0xfdd0: // beginning of a frame

@@ -19,9 +19,10 @@ inline constexpr qsizetype LogParagraphLength = 1000;
 // blank at which its paragraph holds `limit` characters. A line end starts a new count.
 QList<qsizetype> logBreaks(qsizetype lead, QStringView text, qsizetype limit = LogParagraphLength);
 
-// The log's text from its document's raw text: the paragraph separators at the offsets
-// in breaks (ascending) left out, the rest as the document's plain text gives them
-// (separators become line ends, no-break spaces blanks).
-QString joinLogText(QStringView raw, const QList<qsizetype> &breaks);
+// The log's text from raw text of its document that starts at position `from`: the
+// paragraph separators at the positions in breaks (ascending; those outside the raw
+// text ignored) left out, the rest as the document's plain text gives them (separators
+// become line ends, no-break spaces blanks).
+QString joinLogText(QStringView raw, const QList<qsizetype> &breaks, qsizetype from = 0);
 
 } // namespace hd

@@ -14,6 +14,9 @@ CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DHOVERDECK_FUZZ=ON -DHOV
     -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 targets=(fuzz_state fuzz_answer fuzz_playback fuzz_flightplan fuzz_generator fuzz_layoutload)
 cmake --build build-fuzz --target "${targets[@]}"
+# The message log's breaks and joins: not outside input, but what every copy reads.
+targets+=(fuzz_logbreaks)
+cmake --build build-fuzz --target fuzz_logbreaks
 
 budget=${1:-}
 if [[ -n "$budget" ]]; then limit=(-runs="$budget"); else limit=(-max_total_time="${HOVERDECK_FUZZ_SECONDS:-30}"); fi

@@ -12,9 +12,15 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <csignal>
+#include <cstddef>
 #include <cstdio>
+#include <cstring>
+#include <csignal>
+#include <poll.h>
 #include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 // The real application binary on a private X server under a real window manager,
 // driven through the X server as a user drives it: pointer clicks, key-by-key
@@ -57,6 +63,7 @@ class tst_Desktop : public QObject
     QProcess xvfb, wm, app;
     QProcessEnvironment env; // for everything that talks to the private display
     QString display;
+    static constexpr int FirstDisplay = 20; // clear of the :0 up that -displayfd takes and xvfb-run's :99 up
     SimDrone drone;
     int controller = 0, recorder = 0; // X window ids
     Layout settled;
@@ -173,6 +180,70 @@ class tst_Desktop : public QObject
         return run({QCoreApplication::applicationFilePath(), QStringLiteral("--print-selection")});
     }
 
+    // Whether an X client can open the display now: the server that listens on this
+    // network namespace's abstract socket for it completes a connection setup. A client
+    // library falls back to /tmp/.X11-unix, which other namespaces share, so this probe
+    // talks the protocol itself rather than trusting one to have reached our server.
+    static bool acceptsClients(int number)
+    {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (fd < 0)
+            return false;
+        const auto closeSocket = qScopeGuard([fd] { ::close(fd); });
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        const QByteArray name = "/tmp/.X11-unix/X" + QByteArray::number(number);
+        std::memcpy(address.sun_path + 1, name.constData(), size_t(name.size()));
+        const auto length = socklen_t(offsetof(sockaddr_un, sun_path) + 1 + size_t(name.size()));
+        if (::connect(fd, reinterpret_cast<const sockaddr *>(&address), length) != 0)
+            return false;
+        // Little-endian, protocol 11.0, no authorisation; the reply's first byte is 1 on success.
+        const char setup[12] = {'l', 0, 11, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+        if (::write(fd, setup, sizeof setup) != qsizetype(sizeof setup))
+            return false;
+        pollfd reply{fd, POLLIN, 0};
+        char status = 0;
+        return ::poll(&reply, 1, 5000) == 1 && ::read(fd, &status, 1) == 1 && status == 1;
+    }
+
+    // Starts a private X server that a client can open, or says why none could be had.
+    // Display numbers are taken by the lock file in /tmp, which every network namespace
+    // sees; -displayfd takes none and picks the lowest number free in this namespace, so
+    // every test's server got :0 at once and they raced on what is named after it (the
+    // socket in /tmp/.X11-unix, the compiled keymap). The server listens only on this
+    // namespace's abstract socket, so no client of another namespace can reach it, and it
+    // never resets: a reset when the last client leaves drops clients that are connecting.
+    QString startXServer()
+    {
+        QStringList failures;
+        for (int number = FirstDisplay; number < FirstDisplay + 100 && failures.size() < 3; ++number) {
+            dieWithTheTest(xvfb);
+            xvfb.start(QStringLiteral("Xvfb"),
+                       {QLatin1Char(':') + QString::number(number), QStringLiteral("-screen"), QStringLiteral("0"),
+                        QStringLiteral("1920x1080x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp"),
+                        QStringLiteral("-nolisten"), QStringLiteral("unix"), QStringLiteral("-noreset")});
+            // A first start can take seconds on a busy machine.
+            const bool decided =
+                QTest::qWaitFor([&] { return xvfb.state() == QProcess::NotRunning || acceptsClients(number); }, 20000);
+            if (decided && xvfb.state() == QProcess::Running) {
+                display = QLatin1Char(':') + QString::number(number);
+                return {};
+            }
+            const QString said = QString::fromLocal8Bit(xvfb.readAllStandardError()).simplified();
+            if (xvfb.state() == QProcess::NotRunning && said.contains(QLatin1String("already active")))
+                continue; // another server holds this number
+            const QString ended = xvfb.error() == QProcess::FailedToStart ? xvfb.errorString()
+                : xvfb.exitStatus() == QProcess::CrashExit                ? QStringLiteral("killed by a signal")
+                                                           : QStringLiteral("exit code %1").arg(xvfb.exitCode());
+            failures << (xvfb.state() == QProcess::Running
+                             ? QStringLiteral(":%1 took no client within 20 s").arg(number)
+                             : QStringLiteral(":%1 ended (%2): %3").arg(number).arg(ended, said.right(300)));
+            xvfb.kill();
+            xvfb.waitForFinished();
+        }
+        return QStringLiteral("no X server that a client could open: ") + failures.join(QStringLiteral("; "));
+    }
+
 private slots:
     void initTestCase()
     {
@@ -191,21 +262,8 @@ private slots:
         const QString bin = QDir::cleanPath(binDir + QStringLiteral("/hoverdeck"));
         QVERIFY2(QFileInfo(bin).isExecutable(), qPrintable(bin + QStringLiteral(" is missing (see HOVERDECK_BIN)")));
 
-        // -displayfd picks a free display and writes its number once the server listens.
-        dieWithTheTest(xvfb);
-        xvfb.start(QStringLiteral("Xvfb"),
-                   {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"), QStringLiteral("0"),
-                    QStringLiteral("1920x1080x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
-        QByteArray number;
-        QVERIFY2(QTest::qWaitFor(
-                     [&] {
-                         number += xvfb.readAllStandardOutput();
-                         return number.endsWith('\n') || xvfb.state() == QProcess::NotRunning;
-                     },
-                     10000)
-                     && number.endsWith('\n'),
-                 xvfb.readAllStandardError().constData());
-        display = QLatin1Char(':') + QString::fromLatin1(number.trimmed());
+        const QString noServer = startXServer();
+        QVERIFY2(noServer.isEmpty(), qPrintable(noServer));
         env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("DISPLAY"), display);
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
@@ -282,8 +340,15 @@ private slots:
         // address field holds, so the application is killed instead.
         for (QProcess *p : {&app, &wm, &xvfb}) {
             if (p->state() != QProcess::NotRunning) {
-                p->kill();
-                p->waitForFinished(5000);
+                // The X server, asked to end, removes its lock file; a stale one only costs a number.
+                if (p == &xvfb)
+                    p->terminate();
+                else
+                    p->kill();
+                if (!p->waitForFinished(5000)) {
+                    p->kill();
+                    p->waitForFinished(5000);
+                }
             }
         }
         const QByteArray output = app.readAll();

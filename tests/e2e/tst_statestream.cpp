@@ -122,9 +122,10 @@ private slots:
 
     void floodKeepsTheWindowResponsive()
     {
-        // The flood ends by itself, so a window that stops responding under it
-        // fails this test instead of hanging the run.
-        constexpr int FloodMs = 3000;
+        // The flood lasts until the window has shown that it answers and runs its
+        // timers under it, however slowly a busy machine lets it; it ends by itself
+        // after a while, so a window that stops responding fails instead of hanging.
+        constexpr int FloodMs = 60000;
         std::atomic<bool> stop{false};
         std::atomic<bool> flooding{true};
         std::atomic<int> sent{0};
@@ -170,9 +171,9 @@ private slots:
                 }
                 return false;
             },
-            2 * FloodMs));
+            FloodMs));
         QVERIFY2(flooding, "the answer was shown only after the flood had ended");
-        QTRY_VERIFY_WITH_TIMEOUT(ticks >= 10, 2 * FloodMs);
+        QTRY_VERIFY_WITH_TIMEOUT(ticks >= 10, FloodMs);
         QVERIFY2(flooding, "timers ran only after the flood had ended");
 
         stop = true;

@@ -32,9 +32,28 @@ private slots:
         QCOMPARE(logBreaks(lead, text, 10), breaks);
     }
 
+    void joinLeavesOutTheBreaksOnly_data()
+    {
+        QTest::addColumn<QString>("raw");
+        QTest::addColumn<QList<qsizetype>>("breaks");
+        QTest::addColumn<qsizetype>("from"); // the document position where raw starts
+        QTest::addColumn<QString>("text");
+
+        using L = QList<qsizetype>;
+        QTest::newRow("document's separators kept")
+            << u"\u2029a\u2029\u2029b\u00a0c\u2028\u2029"_qs << L{0, 2, 8} << qsizetype(0) << "a\nb c\n";
+        QTest::newRow("range starts at a break") << u"\u2029abc"_qs << L{3, 5} << qsizetype(5) << "abc";
+        QTest::newRow("breaks beyond either end") << u"ab\u2029c"_qs << L{9, 12, 14} << qsizetype(10) << "abc";
+        QTest::newRow("a break alone holds nothing") << u"\u2029"_qs << L{7} << qsizetype(7) << "";
+    }
+
     void joinLeavesOutTheBreaksOnly()
     {
-        QCOMPARE(joinLogText(u"\u2029a\u2029\u2029b\u00a0c\u2028\u2029"_qs, {0, 2, 8}), QStringLiteral("a\nb c\n"));
+        QFETCH(QString, raw);
+        QFETCH(QList<qsizetype>, breaks);
+        QFETCH(qsizetype, from);
+        QFETCH(QString, text);
+        QCOMPARE(joinLogText(raw, breaks, from), text);
     }
 };
 
