@@ -175,9 +175,24 @@ bool RecWin::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == mPageStack && (event->type() == QEvent::Move || event->type() == QEvent::Resize))
         placePageControls();
-    if (event->type() == QEvent::Expose && mPlaceBeside
-        && (watched == windowHandle() || watched == mPlaceBeside->windowHandle()))
-        placeNow();
+    if (mPlaceBeside && (watched == windowHandle() || watched == mPlaceBeside->windowHandle())) {
+        switch (event->type()) {
+        case QEvent::Expose:
+            if (!mBothShown)
+                placeNow();
+            break;
+        case QEvent::Move:
+            if (watched != windowHandle())
+                placeNow();
+            break;
+        case QEvent::MouseButtonPress:
+        case QEvent::KeyPress:
+            stopFollowing();
+            break;
+        default:
+            break;
+        }
+    }
     return QMainWindow::eventFilter(watched, event);
 }
 
@@ -196,6 +211,7 @@ void RecWin::closeEvent(QCloseEvent *event)
 
 void RecWin::placeBeside(QWidget *controller)
 {
+    stopFollowing();
     mPlaceBeside = controller;
     for (QWindow *window : {windowHandle(), controller->windowHandle()}) {
         if (window)
@@ -205,8 +221,10 @@ void RecWin::placeBeside(QWidget *controller)
 }
 
 // A window manager places a new window only when it maps it, after the code that
-// showed it has run on: the controller's place is its real one once both windows
-// have been exposed, and the placement is final then.
+// showed it has run on, and a busy one may still move the controller once both
+// windows are on the screen: this window follows the controller's moves until the
+// user first clicks or types in either window. Its own moves are the user's or the
+// window manager's and are left alone.
 void RecWin::placeNow()
 {
     QWidget *controller = mPlaceBeside;
@@ -217,11 +235,16 @@ void RecWin::placeNow()
 
     QWindow *own = windowHandle();
     QWindow *other = controller->windowHandle();
-    if (own && own->isExposed() && other && other->isExposed()) {
-        own->removeEventFilter(this);
-        other->removeEventFilter(this);
-        mPlaceBeside.clear();
+    mBothShown = own && own->isExposed() && other && other->isExposed();
+}
+
+void RecWin::stopFollowing()
+{
+    for (QWidget *window : {static_cast<QWidget *>(this), mPlaceBeside.data()}) {
+        if (window && window->windowHandle())
+            window->windowHandle()->removeEventFilter(this);
     }
+    mPlaceBeside.clear();
 }
 
 void RecWin::cancelPlayback()

@@ -40,9 +40,9 @@ public:
     // Records one command (the controller calls it after sending).
     void CreateIJList(const QString &word, const QString &argument);
 
-    // Stands 8 units right of the controller window, with the same top edge. Until
-    // both windows are on the screen, a window manager may still move the
-    // controller: the placement is repeated once both have been exposed.
+    // Stands 8 units right of the controller window, with the same top edge. A window
+    // manager may still move the controller after both windows are on the screen:
+    // this window follows it until the user first clicks or types in either window.
     void placeBeside(QWidget *controller);
 
     // Text area of target kind i (0..5).
@@ -97,6 +97,7 @@ private:
     RecWin();
     void placePageControls();
     void placeNow();
+    void stopFollowing();
     void setPlaying(bool playing);
     void playNextStep();
     qint64 playClockUs() const;
@@ -106,7 +107,8 @@ private:
     std::unique_ptr<hd::ProgramTextGenerator> mGenerator;
     QTimer *mPlayTimer = nullptr;
     QWidget *mPageStack = nullptr;
-    QPointer<QWidget> mPlaceBeside; // the controller, while the placement waits for it
+    QPointer<QWidget> mPlaceBeside; // the controller, while this window follows it
+    bool mBothShown = false;        // both windows have been exposed
 
     bool mIsPlay = false;
     bool mPaused = false; // PAUSE holds a queue that PLAY resumes

@@ -130,8 +130,9 @@ private slots:
     }
 
     // Placed while only this window is on the screen, it follows the controller to
-    // where that is shown at last: 8 units right of it, tops level.
-    void followsTheControllerUntilBothAreShown()
+    // where it is shown, and on while a window manager moves it, until the user
+    // first clicks in either window.
+    void followsTheControllerUntilTheUserActs()
     {
         QVERIFY(rec()->windowHandle()->isExposed());
         QWidget controller;
@@ -142,6 +143,13 @@ private slots:
         controller.show();
         QVERIFY(QTest::qWaitForWindowExposed(&controller));
         QTRY_COMPARE(rec()->geometry().topLeft(), controller.geometry().topLeft() + QPoint(308, 0));
+        controller.move(150, 60);
+        QTRY_COMPARE(rec()->geometry().topLeft(), controller.geometry().topLeft() + QPoint(308, 0));
+        const QPoint placed = rec()->geometry().topLeft();
+        QTest::mouseClick(rec()->MJType(), Qt::LeftButton);
+        controller.move(10, 10);
+        QTRY_VERIFY(controller.geometry().topLeft() != placed - QPoint(308, 0));
+        QCOMPARE(rec()->geometry().topLeft(), placed);
     }
 
     void tabsShowTheirOwnAreaAndKeepTexts()
