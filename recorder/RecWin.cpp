@@ -175,14 +175,14 @@ bool RecWin::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == mPageStack && (event->type() == QEvent::Move || event->type() == QEvent::Resize))
         placePageControls();
+    // The controller widget's own move event, not its window's: that one comes before
+    // the widget knows its new place.
+    if (watched == mPlaceBeside && event->type() == QEvent::Move)
+        placeNow();
     if (mPlaceBeside && (watched == windowHandle() || watched == mPlaceBeside->windowHandle())) {
         switch (event->type()) {
         case QEvent::Expose:
             if (!mBothShown)
-                placeNow();
-            break;
-        case QEvent::Move:
-            if (watched != windowHandle())
                 placeNow();
             break;
         case QEvent::MouseButtonPress:
@@ -213,6 +213,7 @@ void RecWin::placeBeside(QWidget *controller)
 {
     stopFollowing();
     mPlaceBeside = controller;
+    controller->installEventFilter(this);
     for (QWindow *window : {windowHandle(), controller->windowHandle()}) {
         if (window)
             window->installEventFilter(this);
@@ -240,6 +241,8 @@ void RecWin::placeNow()
 
 void RecWin::stopFollowing()
 {
+    if (mPlaceBeside)
+        mPlaceBeside->removeEventFilter(this);
     for (QWidget *window : {static_cast<QWidget *>(this), mPlaceBeside.data()}) {
         if (window && window->windowHandle())
             window->windowHandle()->removeEventFilter(this);

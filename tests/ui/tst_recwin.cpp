@@ -146,7 +146,7 @@ private slots:
         controller.move(150, 60);
         QTRY_COMPARE(rec()->geometry().topLeft(), controller.geometry().topLeft() + QPoint(308, 0));
         const QPoint placed = rec()->geometry().topLeft();
-        QTest::mouseClick(rec()->MJType(), Qt::LeftButton);
+        QTest::mouseClick(rec()->windowHandle(), Qt::LeftButton, {}, rec()->MJType()->mapTo(rec(), QPoint(5, 5)));
         controller.move(10, 10);
         QTRY_VERIFY(controller.geometry().topLeft() != placed - QPoint(308, 0));
         QCOMPARE(rec()->geometry().topLeft(), placed);
