@@ -88,19 +88,10 @@ void forEachRun(QStringView line, Run run)
     }
 }
 
-// Counting eight bytes at a time: a file just under the size cap must be refused in
-// a small part of the budget, before anything is decoded.
+// Counting several bytes at a time: a file just under the size cap must be refused
+// in a small part of the budget, before anything is decoded.
 constexpr quint64 EachByte = 0x0101010101010101ULL;
 constexpr quint64 HighBits = 0x8080808080808080ULL;
-
-#ifndef __SSE2__
-// The high bit of every byte of w that equals b, and no other bit.
-quint64 bytesEqual(quint64 w, unsigned char b)
-{
-    const quint64 x = w ^ (EachByte * b);
-    return ~(((x & ~HighBits) + ~HighBits) | x | ~HighBits);
-}
-#endif
 
 quint64 wordAt(const char *p)
 {
@@ -149,24 +140,8 @@ ByteCounts countBytes(QByteArrayView bytes)
         n.crlf += add(crlf);
         n.high += add(high);
     }
-#else
-    // Eight bytes at a time; each byte of a sum counts up to 31 words.
-    while (i + 9 <= size) {
-        quint64 lf = 0, cr = 0, crlf = 0, high = 0;
-        for (int k = 0; k < 31 && i + 9 <= size; ++k, i += 8) {
-            const quint64 w = wordAt(p + i), next = wordAt(p + i + 1);
-            const quint64 isCr = bytesEqual(w, '\r');
-            lf += bytesEqual(w, '\n') >> 7;
-            cr += isCr >> 7;
-            crlf += (isCr & bytesEqual(next, '\n')) >> 7;
-            high += (w & HighBits) >> 7;
-        }
-        n.lf += sumOfBytes(lf);
-        n.cr += sumOfBytes(cr);
-        n.crlf += sumOfBytes(crlf);
-        n.high += sumOfBytes(high);
-    }
 #endif
+    // The rest, or all of it where the processor has no SSE2 (not on x86-64).
     for (; i < size; ++i) {
         n.lf += p[i] == '\n';
         n.cr += p[i] == '\r';
@@ -220,6 +195,15 @@ QByteArrayView shownPart(QByteArrayView file)
             from = at + 1;
         }
     }
+}
+
+// The code point at k; k moves on to the second half of a surrogate pair.
+char32_t codePointAt(QStringView text, qsizetype &k)
+{
+    const QChar c = text[k];
+    if (c.isHighSurrogate() && k + 1 < text.size() && text[k + 1].isLowSurrogate())
+        return QChar::surrogateToUcs4(c, text[++k]);
+    return c.unicode();
 }
 
 bool isMark(char32_t c)
@@ -399,12 +383,7 @@ LayoutLoad layoutLoad(QByteArrayView file)
         const auto countStacks = [&load](QStringView text, qsizetype number) {
             qsizetype stack = 0;
             for (qsizetype k = 0; k < text.size(); ++k) {
-                char32_t c = text[k].unicode();
-                if (text[k].isHighSurrogate() && k + 1 < text.size() && text[k + 1].isLowSurrogate()) {
-                    c = QChar::surrogateToUcs4(text[k], text[k + 1]);
-                    ++k;
-                }
-                if (!isMark(c)) {
+                if (!isMark(codePointAt(text, k))) {
                     stack = 0;
                     continue;
                 }
@@ -445,14 +424,9 @@ LayoutLoad layoutLoad(QByteArrayView file)
             double previous = 0;
             forEachRun(line, [&](qsizetype start, qsizetype length) {
                 double run = 0;
-                for (qsizetype k = start; k < start + length; ++k) {
-                    char32_t c = line[k].unicode();
-                    if (line[k].isHighSurrogate() && k + 1 < start + length && line[k + 1].isLowSurrogate()) {
-                        c = QChar::surrogateToUcs4(line[k], line[k + 1]);
-                        ++k;
-                    }
-                    run += weight(c);
-                }
+                const QStringView piece = line.sliced(start, length);
+                for (qsizetype k = 0; k < piece.size(); ++k)
+                    run += weight(codePointAt(piece, k));
                 work += previous * (previous + 2 * run);
                 previous = run;
                 if (length > load.longestRun) {
