@@ -573,11 +573,7 @@ FileResult<FlightPlanRead> readFlightPlanFile(const QString &path)
     read.refused = read.load.exceeded;
     if (read.refused != Refusal::None || bytes.isEmpty())
         return result;
-    const bool lineEndsToReplace = bytes.contains('\r');
-    QString text = DefineEncoding(std::exchange(bytes, QByteArray()));
-    if (lineEndsToReplace)
-        text = ReplaceLineEndings(text, EndOfLine);
-    read.sections = splitSections(text);
+    read.sections = splitSections(ReplaceLineEndings(DefineEncoding(std::exchange(bytes, QByteArray())), EndOfLine));
     return result;
 }
 

@@ -51,6 +51,8 @@ QString ReplaceAll(const QString &text, const QString &find, const QString &repl
 
 QString ReplaceLineEndings(const QString &text, const QString &lineEnd)
 {
+    if (lineEnd == QLatin1String("\n") && !text.contains(u'\r'))
+        return text;
     QString result;
     result.reserve(text.size());
     const qsizetype n = text.size();

@@ -21,7 +21,8 @@ qsizetype CountFields(const QString &text, const QString &separator);
 // Every occurrence of find replaced by replacement (an empty find changes nothing).
 QString ReplaceAll(const QString &text, const QString &find, const QString &replacement);
 
-// Each CR LF, lone CR and lone LF becomes lineEnd.
+// Each CR LF, lone CR and lone LF becomes lineEnd. A text that needs no change is
+// given back as it is, without a copy.
 QString ReplaceLineEndings(const QString &text, const QString &lineEnd);
 
 // From position start (1-based) to the end; empty past the end; start < 1 acts as 1.

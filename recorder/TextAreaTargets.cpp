@@ -8,19 +8,6 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
-namespace {
-
-// A text area breaks its blocks at CR, LF and CR LF alike; one "\n" per line end
-// keeps CR LF a single line end.
-QString normalised(const QString &text)
-{
-    if (!text.contains(QLatin1Char('\r')))
-        return text;
-    return hd::ReplaceLineEndings(text, hd::EndOfLine);
-}
-
-} // namespace
-
 TextAreaTargets::TextAreaTargets(const std::array<QPlainTextEdit *, hd::TargetKindCount> &areas)
     : mAreas(areas)
 {
@@ -39,9 +26,11 @@ QString TextAreaTargets::text(int kind) const
     return raw;
 }
 
+// A text area breaks its blocks at CR, LF and CR LF alike; one "\n" per line end
+// keeps CR LF a single line end.
 void TextAreaTargets::setText(int kind, const QString &text)
 {
-    mAreas[kind]->setPlainText(normalised(text));
+    mAreas[kind]->setPlainText(hd::ReplaceLineEndings(text, hd::EndOfLine));
 }
 
 void TextAreaTargets::append(int kind, const QString &piece)
@@ -49,7 +38,7 @@ void TextAreaTargets::append(int kind, const QString &piece)
     QPlainTextEdit *area = mAreas[kind];
     QTextCursor cursor(area->document());
     cursor.movePosition(QTextCursor::End);
-    cursor.insertText(normalised(piece));
+    cursor.insertText(hd::ReplaceLineEndings(piece, hd::EndOfLine));
     QScrollBar *bar = area->verticalScrollBar();
     bar->setValue(bar->maximum());
 }
