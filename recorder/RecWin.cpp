@@ -356,9 +356,7 @@ qint64 RecWin::playClockUs() const
 
 void RecWin::StopBB_Action()
 {
-    mPlayTimer->stop();
-    mPaused = false;
-    setPlaying(false);
+    cancelPlayback();
     emit commandRequested(QStringLiteral("land"));
 }
 
