@@ -49,8 +49,6 @@ private slots:
     void unreadableFileIsAnError();
     void layoutLoad_data();
     void layoutLoad();
-    void shapingOf_data();
-    void shapingOf();
 };
 
 void tst_FlightPlan::composes_data()
@@ -349,37 +347,6 @@ void tst_FlightPlan::layoutLoad()
                                                            : load.equivalentRun;
     if (exceeded != hd::Refusal::None)
         QVERIFY2(load.allowed < there && load.allowed > there * 8 / 10, qPrintable(QString::number(load.allowed)));
-}
-
-void tst_FlightPlan::shapingOf_data()
-{
-    using S = hd::ShapingOf;
-    QTest::addColumn<uint>("c");
-    QTest::addColumn<S>("shaping");
-
-    QTest::newRow("Latin letter") << uint('W') << S::Plain;
-    QTest::newRow("accented Latin") << 0xE9u << S::Plain;
-    QTest::newRow("Cyrillic") << 0x416u << S::Plain;
-    QTest::newRow("em dash") << 0x2014u << S::Plain;
-    QTest::newRow("Han") << 0x98DBu << S::Plain;
-    QTest::newRow("Hangul") << 0xAC00u << S::Plain;
-    QTest::newRow("emoji") << 0x1F600u << S::Plain;
-    QTest::newRow("combining acute") << 0x301u << S::Complex;
-    QTest::newRow("Hebrew") << 0x5D0u << S::Complex;
-    QTest::newRow("Arabic") << 0x627u << S::Complex;
-    QTest::newRow("right-to-left override") << 0x202Eu << S::Complex;
-    QTest::newRow("Devanagari") << 0x915u << S::Complex;
-    QTest::newRow("Thai") << 0xE01u << S::Complex;
-    QTest::newRow("Khmer vowel sign") << 0x17C1u << S::Complex;
-    QTest::newRow("three-em dash") << 0x2E3Bu << S::VeryWide;
-    QTest::newRow("cuneiform") << 0x12000u << S::VeryWide;
-}
-
-void tst_FlightPlan::shapingOf()
-{
-    QFETCH(uint, c);
-    QFETCH(hd::ShapingOf, shaping);
-    QCOMPARE(hd::shapingOf(c), shaping);
 }
 
 QTEST_GUILESS_MAIN(tst_FlightPlan)
