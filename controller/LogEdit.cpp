@@ -138,10 +138,13 @@ void LogEdit::selectWholeLines()
     const int start = first.position();
     const int end = qMin(last.position() + last.length(), document()->characterCount() - 1);
     const bool forward = selection.position() >= selection.anchor();
-    selection.setPosition(forward ? start : end);
-    selection.setPosition(forward ? end : start, QTextCursor::KeepAnchor);
-    if (selection == textCursor())
+    const int anchor = forward ? start : end, position = forward ? end : start;
+    // Cursors compare by position alone: on a line's last paragraph the text control's
+    // selection already ends where the line does, and only its anchor is short.
+    if (selection.anchor() == anchor && selection.position() == position)
         return;
+    selection.setPosition(anchor);
+    selection.setPosition(position, QTextCursor::KeepAnchor);
     // The view stays where the user clicked, however far the line runs.
     const int scrolled = verticalScrollBar()->value();
     setTextCursor(selection);

@@ -257,7 +257,7 @@ private slots:
     void longLineReadsAndCopiesAsWritten_data()
     {
         QTest::addColumn<int>("offset");   // from the end of the first paragraph
-        QTest::addColumn<int>("selected"); // characters from there; -1: a triple-click there
+        QTest::addColumn<int>("selected"); // characters from there
         QTest::addColumn<QString>("keys");
         QTest::addColumn<bool>("copied");   // the selection is on the clipboard; else what was there
         QTest::addColumn<QString>("typed"); // replaces the selection, less the break; null: no edit
@@ -271,7 +271,6 @@ private slots:
         QTest::newRow("copied from a break") << 0 << 6 << "Ctrl+C" << true << QString();
         QTest::newRow("break alone copied") << 0 << 1 << "Ctrl+C" << false << QString();
         QTest::newRow("break alone cut") << 0 << 1 << "Ctrl+X" << false << QString();
-        QTest::newRow("triple-click in a later paragraph") << 100 << -1 << "Ctrl+C" << true << QString();
     }
 
     void longLineReadsAndCopiesAsWritten()
@@ -297,15 +296,9 @@ private slots:
         const int end = lineStart + log->document()->findBlock(lineStart).length() - 1;
         QTextCursor cursor = log->textCursor();
         cursor.setPosition(end + offset);
-        cursor.setPosition(end + offset + qMax(selected, 0), QTextCursor::KeepAnchor);
-        log->setTextCursor(cursor); // in view
-        if (selected < 0) {
-            const QPoint at = log->cursorRect().center();
-            QTest::mouseDClick(log->viewport(), Qt::LeftButton, {}, at);
-            QTest::mouseClick(log->viewport(), Qt::LeftButton, {}, at);
-        }
-        const QString selection =
-            selected < 0 ? expected.mid(lineStart) : expected.mid(end + qMin(offset, 0), qMax(selected - 1, 0));
+        cursor.setPosition(end + offset + selected, QTextCursor::KeepAnchor);
+        log->setTextCursor(cursor);
+        const QString selection = expected.mid(end + qMin(offset, 0), qMax(selected - 1, 0));
         QGuiApplication::clipboard()->setText(QStringLiteral("held before"));
         QTest::keySequence(log, QKeySequence(keys));
         QCOMPARE(QGuiApplication::clipboard()->text(), copied ? selection : QStringLiteral("held before"));
@@ -322,6 +315,65 @@ private slots:
         QCOMPARE(QGuiApplication::clipboard()->text(), expected);
         QCOMPARE(f.log(), expected);
         QVERIFY(log->document()->lastBlock().previous().length() < hd::LogParagraphLength + 20);
+    }
+
+    // A triple-click selects a whole line of the log, all its paragraphs, with its line
+    // end when it has one; a shift-click after it extends by whole lines.
+    void tripleClickSelectsWholeLines_data()
+    {
+        QTest::addColumn<QString>("at");      // the triple-click
+        QTest::addColumn<QString>("shiftAt"); // a shift-click after it; empty: none
+        QTest::addColumn<QString>("copied");  // which of the two lines
+
+        QTest::newRow("later paragraph of the open line") << "open, later"
+                                                          << ""
+                                                          << "open";
+        QTest::newRow("last row of the open line") << "log end"
+                                                   << ""
+                                                   << "open";
+        QTest::newRow("last row of a finished line") << "finished end"
+                                                     << ""
+                                                     << "finished";
+        QTest::newRow("shift-click extends by lines") << "finished end"
+                                                      << "open, first row"
+                                                      << "both";
+    }
+
+    void tripleClickSelectsWholeLines()
+    {
+        QFETCH(QString, at);
+        QFETCH(QString, shiftAt);
+        QFETCH(QString, copied);
+        auto *log = f.control<LogEdit>("ResEF");
+        QString finished, open;
+        for (int i = 0; i < 200; ++i) {
+            finished += QStringLiteral("rc %1 -20 0 0: ").arg(i % 6 * 20);
+            open += QStringLiteral("rc 0 %1 0 0: ").arg(i % 6 * 20);
+        }
+        f.win->addmsg(finished, false);
+        f.win->addmsg(QStringLiteral("ok"), true);
+        finished += QStringLiteral("ok\n");
+        const int openStart = log->document()->characterCount() - 1;
+        f.win->addmsg(open, false);
+        const QHash<QString, int> places{{"finished end", openStart - 1},
+                                         {"open, first row", openStart + 5},
+                                         {"open, later", log->document()->findBlock(openStart).next().position() + 50},
+                                         {"log end", log->document()->characterCount() - 1}};
+        const auto point = [log](int position) {
+            QTextCursor cursor(log->document());
+            cursor.setPosition(position);
+            return log->cursorRect(cursor).center();
+        };
+        QTextCursor cursor = log->textCursor();
+        cursor.setPosition(places[at]);
+        log->setTextCursor(cursor); // in view
+        QTest::mouseDClick(log->viewport(), Qt::LeftButton, {}, point(places[at]));
+        QTest::mouseClick(log->viewport(), Qt::LeftButton, {}, point(places[at]));
+        if (!shiftAt.isEmpty())
+            QTest::mouseClick(log->viewport(), Qt::LeftButton, Qt::ShiftModifier, point(places[shiftAt]));
+        QTest::keySequence(log, QKeySequence::Copy);
+        const QString both = finished + open;
+        QCOMPARE(QGuiApplication::clipboard()->text(), copied == "both" ? both : copied == "open" ? open : finished);
     }
 
     // Rewriting or laying out the whole text on each append would make an append at
