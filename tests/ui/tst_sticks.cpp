@@ -135,8 +135,12 @@ private slots:
             QCOMPARE(f.win->pointerX(index), p.x());
             QCOMPARE(f.win->pointerY(index), p.y());
         }
-        if (!loss.isEmpty())
+        if (!loss.isEmpty()) {
             loseTheMouse(loss);
+            // The button still down, a move without a new press must not steer again.
+            QTest::mouseMove(canvas, QPoint(90, 90));
+            QCOMPARE(f.win->pointerX(index), 50);
+        }
         QTest::mouseRelease(canvas, Qt::LeftButton, {}, moves.last()); // late after a loss: sends nothing
         QCOMPARE(f.win->pointerX(index), 50);
         QCOMPARE(f.win->pointerY(index), 50);
