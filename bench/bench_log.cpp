@@ -4,10 +4,14 @@
 // RecWin::CreateIJList: takeoff, mixed motions and queries, land). Each is timed at
 // 10k and 100k, the two sizes alternating, with the event loop run every 100 entries
 // so that layout and painting are paid as the windows would pay them. The same
-// flights recorded into plain strings show what the generator itself costs.
+// flights recorded into plain strings show what the generator itself costs. Last,
+// reading a short selection of the log, as copy, drag and the selection clipboard
+// read it, in a log of 10k and 100k unanswered stick commands: the log shows such a
+// line in paragraphs, and each read must leave out the breaks within the selection only.
 //
 //   bench_log [log repetitions] [recorder repetitions]     (default 5 and 3)
 #include "BenchSupport.h"
+#include "LogEdit.h"
 #include "ManualClock.h"
 #include "ProgramTextGenerator.h"
 #include "RecWin.h"
@@ -119,6 +123,37 @@ double stringsRun(int commands)
     return ms;
 }
 
+// Microseconds per read of a 40-character selection, the selections spread over a
+// log of `entries` stick commands on one open line; median of five batches.
+double selectionRun(CntWin *win, LogEdit *log, int entries)
+{
+    win->findChild<QPushButton *>(QStringLiteral("PushButton3"))->click(); // Clear
+    for (int i = 1; i <= entries; ++i) {
+        win->addmsg(QStringLiteral("rc %1 -20 0 0: ").arg(i % 6 * 20), false);
+        if (i % EventLoopEvery == 0)
+            QCoreApplication::processEvents();
+    }
+    settle();
+    const int length = log->document()->characterCount() - 1;
+    constexpr int Reads = 20000, Selected = 40;
+    std::vector<double> batches;
+    qsizetype read = 0;
+    for (int batch = 0; batch < 5; ++batch) {
+        QElapsedTimer timer;
+        timer.start();
+        for (int i = 0; i < Reads; ++i) {
+            const int from = int(qint64(i) * (length - Selected) / Reads);
+            read += log->logText(from, from + Selected).size();
+        }
+        batches.push_back(timer.nsecsElapsed() / 1e3 / Reads);
+    }
+    if (read < qsizetype(5) * Reads * (Selected - 1)) {
+        std::fprintf(stderr, "selections read %lld characters\n", static_cast<long long>(read));
+        std::exit(1);
+    }
+    return percentile(batches, 50);
+}
+
 void report(const char *what, const std::vector<double> &small, const std::vector<double> &large)
 {
     std::vector<double> ratios;
@@ -147,7 +182,7 @@ int main(int argc, char **argv)
     App app(argc, argv);
     // Nothing here sends, and the link stays closed.
     CntWin *win = openWindows(app);
-    QPlainTextEdit *log = win->findChild<QPlainTextEdit *>(QStringLiteral("ResEF"));
+    LogEdit *log = win->findChild<LogEdit *>(QStringLiteral("ResEF"));
     RecWin *rec = RecWin::instance();
     settle();
 
@@ -179,5 +214,12 @@ int main(int argc, char **argv)
     std::printf("Reference: the same flights recorded into plain strings (the generator alone), %d repetitions\n",
                 recorderRepetitions);
     report("", str10k, str100k);
+
+    const double select10k = selectionRun(win, log, 10000);
+    const double select100k = selectionRun(win, log, 100000);
+    std::printf("Selection read (LogEdit::logText of 40 characters) in a log of unanswered stick commands\n");
+    std::printf("  %8s %14s\n", "entries", "us per read");
+    std::printf("  %8d %14.2f\n  %8d %14.2f\n", 10000, select10k, 100000, select100k);
+    std::printf("  ratio 100k / 10k: %.2fx; flat is 1x\n", select100k / select10k);
     return 0;
 }
