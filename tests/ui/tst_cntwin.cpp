@@ -269,6 +269,7 @@ private slots:
         QTest::newRow("deleted across a break") << -2 << 5 << "Delete" << false << "";
         QTest::newRow("break deleted, then undo") << 1 << 0 << "Backspace, Ctrl+Z" << false << "";
         QTest::newRow("copied from a break") << 0 << 6 << "Ctrl+C" << true << QString();
+        QTest::newRow("copied up to a break") << -5 << 6 << "Ctrl+C" << true << QString();
         QTest::newRow("break alone copied") << 0 << 1 << "Ctrl+C" << false << QString();
         QTest::newRow("break alone cut") << 0 << 1 << "Ctrl+X" << false << QString();
     }
