@@ -77,8 +77,10 @@ signals:
 private:
     enum class Lease { Held, Taken, HeldElsewhere };
     // Another copy of the application binds its ports with address sharing too, and
-    // would take this one's answers: a lock file per port, held exactly as long as
-    // one of this link's sockets is bound to the port, keeps the copies apart.
+    // would take this one's answers: a lock file per port in the user's runtime
+    // folder, held exactly as long as one of this link's sockets is bound to the
+    // port, keeps the copies apart. Held: this link has it already; Taken: taken
+    // now (or no lock can be kept there); HeldElsewhere: another copy has it.
     Lease lease(quint16 port);
     void release(quint16 port);
     void wireCommand();
