@@ -118,6 +118,7 @@ void CntWin::wireHandlers()
     connect(mLink, &DroneLink::lineCompleted, this, &CntWin::udps_LineCompleted);
     connect(mLink, &DroneLink::valueAnswered, this, &CntWin::udps_ValueAnswered);
     connect(mLink, &DroneLink::failed, this, &CntWin::udps_Error);
+    connect(mLink, &DroneLink::refused, this, &CntWin::addReport);
     for (int i = 0; i < int(ComPB.size()); ++i)
         connect(ComPB[i], &QPushButton::clicked, this, [this, i] { ComPB_Action(i); });
     connect(ui->LocalPortEF, &QLineEdit::textChanged, this, &CntWin::LocalPortEF_TextChange);
@@ -208,8 +209,9 @@ void CntWin::Event_Close()
         RecWin::instance()->endPlayback();
     const QString land = QStringLiteral("Land");
     addmsg(land + QStringLiteral(": "), false);
-    // After a Disconnect the drone may still be in the air: the landing must reach it.
-    mLink->reopenCommand(mLocalPort);
+    // After a Disconnect, or a Connect that failed, the drone may still be in the
+    // air: the landing must reach it. Without any Connect, nothing is sent.
+    mLink->reopenCommand();
     sendDatagram(land);
     ui->CmdEF->setText(land);
     record(hd::splitFirstAndSecondWord(land));

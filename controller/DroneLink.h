@@ -3,6 +3,10 @@
 #include <QObject>
 #include <QString>
 
+#include <map>
+#include <memory>
+
+class QLockFile;
 class QUdpSocket;
 
 // The application's end of the drone link, without any widget: the command socket
@@ -15,22 +19,27 @@ class DroneLink : public QObject
 
 public:
     static constexpr quint16 StatePort = 8890;
+    static constexpr quint16 VideoPort = 11111;
 
     explicit DroneLink(QObject *parent = nullptr);
+    ~DroneLink() override;
 
-    // Binds the command socket to localPort and the state socket to StatePort, both
-    // anew, so that a port changed since the last call takes effect. True when the
-    // command socket is bound; the error code is 0 again then. A failure is
-    // reported through failed() (the state socket's is not).
+    // Binds the command socket to localPort and the state socket to StatePort, so
+    // that a port changed since the last call takes effect. The new binding replaces
+    // the old one only when both sockets bound: a failure leaves the link as it was
+    // and is reported through failed(), and a refusal (the state or video port, or
+    // a port that another copy of the application holds) through refused() too.
+    // True when bound; the error code is 0 again then.
     bool open(qint64 localPort);
     // Closes the command and state sockets.
     void close();
     // Binds the command socket alone again after close(), for a last datagram, if
-    // open() bound it earlier in this run. True when it is bound.
-    bool reopenCommand(qint64 localPort);
+    // open() succeeded earlier in this run: at the port that bound last, or at any
+    // free port when that one cannot be had. True when it is bound.
+    bool reopenCommand();
     // Closes all three sockets.
     void closeAll();
-    // The state socket alone.
+    // The state socket alone; nothing reports a failure to bind it.
     void openState();
     void closeState();
 
@@ -59,14 +68,29 @@ signals:
     void valueAnswered(const QString &value);
     // One state datagram as UTF-8 text.
     void stateReceived(const QString &datagram);
-    // An error of the command socket or a refused send; code as lastErrorCode().
+    // An error of the command socket, a failed open() or a refused send; code as
+    // lastErrorCode().
     void failed(int code);
+    // Why open() was refused, as a sentence for the user; after failed().
+    void refused(const QString &reason);
 
 private:
-    bool bindCommand(qint64 localPort);
+    enum class Lease { Held, Taken, HeldElsewhere };
+    // Another copy of the application binds its ports with address sharing too, and
+    // would take this one's answers: a lock file per port in the user's runtime
+    // folder, held exactly as long as one of this link's sockets is bound to the
+    // port, keeps the copies apart. Held: this link has it already; Taken: taken
+    // now (or no lock can be kept there); HeldElsewhere: another copy has it.
+    Lease lease(quint16 port);
+    void release(quint16 port);
+    void wireCommand();
+    // Puts socket in the command socket's place, closing the one there.
+    void adoptCommand(std::unique_ptr<QUdpSocket> socket);
+    void closeCommand();
     void readAnswers();
     void readState();
     void fail(int code);
+    void refuse(int code, const QString &reason);
 
     QUdpSocket *udps = nullptr;
     QUdpSocket *udpr = nullptr;
@@ -74,6 +98,8 @@ private:
     bool mSendToSelf = false;
     int mLastErrorCode = 0;
     bool mWasOpen = false;
+    quint16 mBoundPort = 0; // where the command socket bound last
+    std::map<quint16, std::unique_ptr<QLockFile>> mLocks;
     // Tells whether a failing call has already reported itself through the socket's
     // error signal, so that no failure is reported twice or not at all.
     int mFailures = 0;

@@ -125,38 +125,70 @@ private slots:
         QCOMPARE(drone.receiveDatagram().data(), QByteArray("marker"));
     }
 
-    // Every port number binds, the top one too; beyond it nothing is bound.
-    void localPortRange_data()
+    // Every port number binds, the top one too. One that fails, or that is refused,
+    // leaves the link as it was, is reported once and keeps no lock; nor does the
+    // other copy of the application keep its locks after its Disconnect.
+    void openKeepsTheLinkUnlessItBinds_data()
     {
-        QTest::addColumn<qint64>("localPort");
-        QTest::addColumn<bool>("bound");
-        QTest::newRow("top port") << qint64(65535) << true;
-        QTest::newRow("above range") << qint64(65536) << false;
-        QTest::newRow("negative") << qint64(-1) << false;
+        QTest::addColumn<QString>("holder");   // of the port asked for ("socket", "copy"), or of the state port
+        QTest::addColumn<qint64>("localPort"); // 0: a free one
+        QTest::addColumn<QString>("reason");   // empty: none; "-": the port binds
+        QTest::newRow("top port") << "" << qint64(65535) << "-";
+        QTest::newRow("above range") << "" << qint64(65536) << "";
+        QTest::newRow("negative") << "" << qint64(-1) << "";
+        QTest::newRow("in use") << "socket" << qint64(0) << "";
+        QTest::newRow("state port in use") << "state socket" << qint64(0) << "";
+        QTest::newRow("state port") << "" << qint64(8890) << "Local Port 8890 receives the drone's state";
+        QTest::newRow("video port") << "" << qint64(11111) << "Local Port 11111 receives the drone's video";
+        QTest::newRow("another copy's port") << "copy" << qint64(0) << "Another copy of Hoverdeck holds port ";
+        QTest::newRow("another copy connected")
+            << "state copy" << qint64(0) << "receives the drone's state on port 8890";
     }
-    void localPortRange()
+    void openKeepsTheLinkUnlessItBinds()
     {
+        QFETCH(QString, holder);
         QFETCH(qint64, localPort);
-        QFETCH(bool, bound);
+        QFETCH(QString, reason);
+        link.closeState();
+        const quint16 before = linkPort();
+        if (localPort == 0) {
+            QUdpSocket probe;
+            QVERIFY(probe.bind(QHostAddress::AnyIPv4, 0));
+            localPort = probe.localPort();
+        }
+        QUdpSocket plain;
+        DroneLink copy;
+        if (holder.endsWith(QLatin1String("socket")))
+            QVERIFY(plain.bind(QHostAddress::AnyIPv4, holder == QLatin1String("socket") ? localPort : 8890,
+                               QAbstractSocket::DontShareAddress));
+        if (holder.endsWith(QLatin1String("copy")))
+            QVERIFY(copy.open(holder == QLatin1String("copy") ? localPort : 0));
         QSignalSpy failures(&link, &DroneLink::failed);
-        QCOMPARE(link.open(localPort), bound);
-        QCOMPARE(link.isOpen(), bound);
-        QCOMPARE(failures.size(), bound ? 0 : 1);
-        if (bound)
-            QCOMPARE(qint64(linkPort()), localPort);
+        QSignalSpy reasons(&link, &DroneLink::refused);
+        const bool opens = reason == QLatin1String("-");
+        QCOMPARE(link.open(localPort), opens);
+        QCOMPARE(failures.size(), opens ? 0 : 1);
+        QCOMPARE(reasons.size(), int(!opens && !reason.isEmpty()));
+        if (!reasons.isEmpty())
+            QVERIFY2(reasons.at(0).at(0).toString().contains(reason), qPrintable(reasons.at(0).at(0).toString()));
+        QCOMPARE(qint64(linkPort()), opens ? localPort : before);
+        QCOMPARE(socket("udpr")->state() == QAbstractSocket::BoundState, opens);
+        // Answers reach this link where it was bound, and the other copy where it is.
+        for (DroneLink *receiver : {&link, &copy}) {
+            QSignalSpy lines(receiver, &DroneLink::lineCompleted);
+            const QUdpSocket *udps = receiver->findChild<QUdpSocket *>(QStringLiteral("udps"));
+            if (udps->state() == QAbstractSocket::BoundState
+                && drone.writeDatagram("ok", appAddress, udps->localPort()))
+                QVERIFY(lines.wait(5000));
+        }
+        if (opens) // its own lock does not stand in its way
+            QVERIFY(link.open(localPort));
+        copy.close();
+        plain.close();
+        link.close();
+        if (localPort > 0 && localPort <= 65535 && localPort != 8890 && localPort != 11111)
+            QVERIFY(DroneLink().open(localPort));
         QVERIFY(link.open(0));
-    }
-
-    void portInUseFailsOnce()
-    {
-        QUdpSocket holder;
-        QVERIFY(holder.bind(QHostAddress::AnyIPv4, 0, QAbstractSocket::DontShareAddress));
-        QSignalSpy failures(&link, &DroneLink::failed);
-        QVERIFY(!link.open(holder.localPort()));
-        QCOMPARE(failures.size(), 1);
-        QVERIFY(!link.isOpen());
-        link.closeAll();
-        QCOMPARE(socket("udpr")->state(), QAbstractSocket::UnconnectedState);
     }
 };
 

@@ -17,6 +17,7 @@ class tst_ReliabilityClose : public QObject
     Q_OBJECT
 
     CntWinFixture f;
+    QUdpSocket holder; // a port that the window cannot bind
 
     static RecWin *rec() { return RecWin::instance(); }
     StickCanvas *stick() const { return f.control<StickCanvas>(QStringLiteral("acv_0")); }
@@ -97,6 +98,35 @@ private slots:
                 f.connectLink();
             }
         };
+        // A Connect that fails leaves the link where it was, bound or not.
+        const auto failedConnect = [this](bool disconnect, const QString &localPort) {
+            return [=](int phase) {
+                if (phase == 0) {
+                    if (disconnect)
+                        f.click(QStringLiteral("LeavePM"));
+                    f.edit(QStringLiteral("LocalPortEF"))->setText(localPort);
+                    f.connectLink();
+                }
+            };
+        };
+        uses[QStringLiteral("failed Connect before")] = failedConnect(false, QStringLiteral("8890"));
+        uses[QStringLiteral("Disconnect, failed Connect")] = failedConnect(true, QStringLiteral("11111"));
+        // "Land" then leaves from any free port.
+        uses[QStringLiteral("Disconnect, own port taken")] = [this](int phase) {
+            if (phase == 0) {
+                uses[QStringLiteral("own local port")](0);
+                f.click(QStringLiteral("LeavePM"));
+                QVERIFY(holder.bind(QHostAddress::AnyIPv4, f.drone.port() + 1, QAbstractSocket::DontShareAddress));
+            }
+        };
+        // A restore from the taskbar, say.
+        uses[QStringLiteral("show in the waits")] = [this](int phase) {
+            if (phase > 0) {
+                f.win->hide();
+                f.win->show();
+                QTest::mouseClick(f.comPB(1), Qt::LeftButton);
+            }
+        };
         uses[QStringLiteral("close box again")] = [](int phase) {
             if (phase > 0)
                 CntWin::instance()->close();
@@ -115,8 +145,7 @@ private slots:
         f.win->show();
         rec()->show();
         f.aim(f.drone.port());
-        f.connectLink();
-        QVERIFY(f.linkBound());
+        holder.close();
         // A stick left off-centre by a close goes back to rest, as a release does.
         QTest::mousePress(stick(), Qt::LeftButton, {}, QPoint(50, 50));
         QTest::mouseRelease(stick(), Qt::LeftButton, {}, QPoint(50, 50));
@@ -132,6 +161,8 @@ private slots:
         QTest::addColumn<bool>("paused");
         QTest::addColumn<QString>("use"); // used before the close, then in each of its waits
         QTest::addColumn<QStringList>("sentBefore");
+        // First: no Connect at all in this run, so the close sends nothing.
+        QTest::newRow("never connected") << -1 << false << "never connected" << QStringList();
         // Short waits would send steps during the close's own waits; long ones later.
         QTest::newRow("100 ms waits") << 6 << false << QString() << QStringList();
         QTest::newRow("10 s waits") << 600 << false << QString() << QStringList();
@@ -140,8 +171,10 @@ private slots:
         QTest::newRow("playing, PLAY") << 600 << false << "PLAY" << QStringList();
         QTest::newRow("paused, PLAY") << 6 << true << "PLAY" << QStringList();
         QTest::newRow("playing, STOP") << 600 << false << "STOP" << QStringList();
-        for (const char *use : {"takeoff button", "Send", "mission pad", "streamon", "streamoff", "speed slider",
-                                "close box again", "Quit from the recorder", "Disconnect before", "own local port"})
+        for (const char *use :
+             {"takeoff button", "Send", "mission pad", "streamon", "streamoff", "speed slider", "close box again",
+              "Quit from the recorder", "Disconnect before", "own local port", "failed Connect before",
+              "Disconnect, failed Connect", "Disconnect, own port taken", "show in the waits"})
             QTest::newRow(use) << -1 << false << use << QStringList();
         QTest::newRow("stick") << -1 << false << "stick" << QStringList{"rc 20 0 0 0"};
         QTest::newRow("stick held to the end") << -1 << false << "stick held to the end" << QStringList{"rc 20 0 0 0"};
@@ -152,6 +185,10 @@ private slots:
         QFETCH(bool, paused);
         QFETCH(QString, use);
         QFETCH(QStringList, sentBefore);
+        const bool connected = use != QLatin1String("never connected");
+        if (connected)
+            f.connectLink();
+        QCOMPARE(f.linkBound(), connected);
         if (waitTicks >= 0) {
             QStringList plan;
             plan << QStringLiteral("takeoff:WAIT%1").arg(waitTicks);
@@ -189,6 +226,11 @@ private slots:
         QVERIFY(!f.linkBound());
         // Whatever played or was used before the close; "Land" last, and nothing after it.
         const QStringList received = f.receivedBeforeMarker();
+        if (!connected) {
+            QCOMPARE(received, QStringList());
+            QCOMPARE(f.log(), QStringLiteral("Land: error...\n"));
+            return;
+        }
         QVERIFY2(!received.isEmpty() && received.last() == QLatin1String("Land")
                      && received.count(QStringLiteral("Land")) == 1,
                  qPrintable(received.join(u'|')));

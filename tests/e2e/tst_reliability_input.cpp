@@ -136,8 +136,9 @@ private slots:
 
         // Port aims the commands: nothing can be sent to a port outside 1..65535.
         // Local Port is bound at Connect: port 0 binds some free port, from which the
-        // commands still reach the drone; a port out of range binds nothing.
-        const QString refused = QStringLiteral("error...\ntakeoff: error...\n");
+        // commands still reach the drone; a port out of range binds nothing, and the
+        // link stays where it was bound before.
+        const QString refused = QStringLiteral("error...\ntakeoff: ok\n");
         const QString unsent = QStringLiteral("Connect to 127.0.0.2\ntakeoff: error...\n");
         const QString sent = QStringLiteral("Connect to 127.0.0.2\ntakeoff: ok\n");
         for (const char *field : {"PortEF", "LocalPortEF"}) {
@@ -146,13 +147,13 @@ private slots:
             const QString zero = local ? sent : unsent;
             auto row = [&](const char *name) -> QTestData & { return QTest::addRow("%s, %s", field, name); };
             row("empty") << field << "" << zero << local;
-            row("-1") << field << "-1" << outOfRange << false;
-            row("99999") << field << "99999" << outOfRange << false;
-            row("65536") << field << "65536" << outOfRange << false;
+            row("-1") << field << "-1" << outOfRange << local;
+            row("99999") << field << "99999" << outOfRange << local;
+            row("65536") << field << "65536" << outOfRange << local;
             row("abc") << field << "abc" << zero << local;
-            row("1e9") << field << "1e9" << outOfRange << false;
-            row("-1e300") << field << "-1e300" << outOfRange << false;
-            row("1e400") << field << "1e400" << outOfRange << false;
+            row("1e9") << field << "1e9" << outOfRange << local;
+            row("-1e300") << field << "-1e300" << outOfRange << local;
+            row("1e400") << field << "1e400" << outOfRange << local;
             row("hex") << field << "0x22b9" << zero << local;
             // Val reads the leading number: these are the drone's port.
             row("fraction") << field << "%1.7" << sent << true;
