@@ -18,6 +18,13 @@ bool TextAreaTargets::isEmpty(int kind) const
     return mAreas[kind]->document()->isEmpty();
 }
 
+bool TextAreaTargets::endsWithLineEnd(int kind) const
+{
+    // A line end starts a new block: the text ends with one when its last block is empty.
+    const QTextDocument *document = mAreas[kind]->document();
+    return document->blockCount() > 1 && document->lastBlock().length() == 1;
+}
+
 QString TextAreaTargets::text(int kind) const
 {
     // toPlainText() would turn no-break spaces into blanks.

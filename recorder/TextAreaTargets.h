@@ -14,6 +14,8 @@ public:
     explicit TextAreaTargets(const std::array<QPlainTextEdit *, hd::TargetKindCount> &areas);
 
     bool isEmpty(int kind) const override;
+    // From the document's last block, without copying the text.
+    bool endsWithLineEnd(int kind) const override;
     // Exactly the characters the area holds (no-break spaces stay what they are).
     QString text(int kind) const override;
     void setText(int kind, const QString &text) override;
