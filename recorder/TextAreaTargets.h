@@ -7,7 +7,8 @@
 class QPlainTextEdit;
 
 // The six target texts as the record and play window's text areas. Areas hold "\n"
-// line ends; every change raises the area's textChanged as a user edit does.
+// line ends; every change raises the area's textChanged as a user edit does, and
+// starts the area's undo history afresh.
 class TextAreaTargets final : public hd::TargetTexts
 {
 public:
