@@ -132,7 +132,8 @@ void ProgramTextGenerator::CreateIJList(const QString &word, const QString &argu
     case Case::EndOfFlight:
     case Case::Disconnect:
         // The plain list keeps the command whole on its line: playback sends it as it
-        // was sent, and the next command starts a line of its own.
+        // was sent, and the next command starts a line of its own. The programs'
+        // closing statements take no argument.
         line[PlainList] += spacedArgument;
         if (kind == Case::EndOfFlight || mIsRec) {
             // Disconnect in a flight lands it: the network module sends "land".
@@ -148,7 +149,6 @@ void ProgramTextGenerator::CreateIJList(const QString &word, const QString &argu
             for (int i = MixJuice; i <= WqQueue; ++i)
                 line[i].clear();
         }
-        // The closing statements take no argument: the programs send the word alone.
         mIsRec = false;
         endOfFlight = true;
         break;
