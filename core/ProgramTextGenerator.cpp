@@ -59,6 +59,7 @@ ProgramTextGenerator::ProgramTextGenerator(TargetTexts &texts, const Clock &cloc
 void ProgramTextGenerator::CreateIJList(const QString &word, const QString &argument)
 {
     const QString &eol = EndOfLine;
+    const bool inFlight = mIsRec;
 
     QString wait;
     if (mIsRec) {
@@ -131,7 +132,8 @@ void ProgramTextGenerator::CreateIJList(const QString &word, const QString &argu
     case Case::EndOfFlight:
     case Case::Disconnect:
         // The plain list keeps the command whole on its line: playback sends it as it
-        // was sent, and the next command starts a line of its own.
+        // was sent, and the next command starts a line of its own. The programs'
+        // closing statements take no argument.
         line[PlainList] += spacedArgument;
         if (kind == Case::EndOfFlight || mIsRec) {
             // Disconnect in a flight lands it: the network module sends "land".
@@ -142,16 +144,13 @@ void ProgramTextGenerator::CreateIJList(const QString &word, const QString &argu
             line[WqProgram] = wait + WqPrefix + QStringLiteral("LD\"") + eol;
             line[QzQueue] = wait + QzQueuePrefix + QStringLiteral("RUN\"") + eol;
             line[WqQueue] = wait + WqQueuePrefix + QStringLiteral("RUN\"") + eol;
+        } else {
+            // Nothing lands and nothing is sent: the programs get no statement for it.
+            for (int i = MixJuice; i <= WqQueue; ++i)
+                line[i].clear();
         }
         mIsRec = false;
         endOfFlight = true;
-        // In the BASIC texts whatever follows a closing line starts an unfinished
-        // line, which numbering drops again.
-        if (!argument.isEmpty()) {
-            line[MixJuice] += spacedArgument + Quote;
-            for (int i = QzProgram; i <= WqQueue; ++i)
-                line[i] += QLatin1Char(' ') + upperArgument + Quote;
-        }
         break;
 
     case Case::Other: {
@@ -167,9 +166,22 @@ void ProgramTextGenerator::CreateIJList(const QString &word, const QString &argu
     }
 
     // Outside a flight no wait closes a line, yet playback sends the plain list line
-    // by line: glued together, "up 20" and "land" would go out as "up 20land".
-    if (!mIsRec && !line[PlainList].isEmpty() && !line[PlainList].endsWith(eol))
-        line[PlainList] += eol;
+    // by line, and a BASIC line holds one statement: glued together, "up 20" and
+    // "land" would go out as "up 20land", and the program would stop at a syntax
+    // error. So each command has a line of its own, also after a last line that the
+    // user or a file left unfinished; numbering would drop such a line, so it is
+    // closed before numbering too. Within a flight the wait closes the lines.
+    if (!inFlight && !mIsRec) {
+        for (int i = 0; i < TargetKindCount; ++i) {
+            const bool numbered = endOfFlight && i != PlainList;
+            if (line[i].isEmpty() && !numbered)
+                continue;
+            if (!line[i].isEmpty() && !line[i].endsWith(eol))
+                line[i] += eol;
+            if (!mTexts.isEmpty(i) && !mTexts.endsWithLineEnd(i))
+                line[i].prepend(eol);
+        }
+    }
 
     for (int i = 0; i < TargetKindCount; ++i) {
         if (!line[i].isEmpty())

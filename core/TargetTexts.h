@@ -24,6 +24,9 @@ class TargetTexts
 public:
     virtual ~TargetTexts() = default;
     virtual bool isEmpty(int kind) const = 0;
+    // Whether the text's last line is closed by a line end (false for an empty
+    // text); as cheap as isEmpty, whatever the text's length.
+    virtual bool endsWithLineEnd(int kind) const = 0;
     virtual QString text(int kind) const = 0;
     virtual void setText(int kind, const QString &text) = 0;
     virtual void append(int kind, const QString &piece) = 0;

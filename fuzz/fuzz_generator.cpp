@@ -1,6 +1,8 @@
 // The generator takes whatever the command line sends. Feed it a sequence of
-// words and arguments with arbitrary waits; it must never fault, and the plain
-// command list must only ever grow between a takeoff and the next one.
+// words and arguments with arbitrary waits; it must never fault, the plain
+// command list must only ever grow between a takeoff and the next one, and
+// outside a flight no text is left with an unfinished last line for the next
+// command to glue onto.
 #include "ProgramTextGenerator.h"
 #include "StringTargets.h"
 #include "ManualClock.h"
@@ -28,6 +30,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         generator.CreateIJList(word, argument);
         if (!takeoff && texts.text(hd::PlainList).size() < before)
             std::abort();
+        for (int i = 0; i < hd::TargetKindCount && !generator.isRecording(); ++i) {
+            if (!texts.isEmpty(i) && !texts.endsWithLineEnd(i))
+                std::abort();
+        }
     }
     return 0;
 }

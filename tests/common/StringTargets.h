@@ -1,6 +1,7 @@
 #pragma once
 
 #include "TargetTexts.h"
+#include "TextHelpers.h"
 
 #include <array>
 
@@ -10,6 +11,7 @@ class StringTargets final : public hd::TargetTexts
 {
 public:
     bool isEmpty(int kind) const override { return texts[kind].isEmpty(); }
+    bool endsWithLineEnd(int kind) const override { return texts[kind].endsWith(hd::EndOfLine); }
     QString text(int kind) const override
     {
         ++wholeTextReads;

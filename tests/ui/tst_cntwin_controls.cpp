@@ -147,7 +147,7 @@ private slots:
             const QString arg = QString::fromLatin1(moves[i - 4][1]);
             QTest::addRow("%s %s", moves[i - 4][0], moves[i - 4][1])
                 << i << word + u' ' + arg + ": ok\n"
-                << 2 << QStringLiteral("?\"QZ %1 %2\"").arg(QLatin1String(moves[i - 4][2]), arg.toUpper()) << "";
+                << 2 << QStringLiteral("?\"QZ %1 %2\"\n").arg(QLatin1String(moves[i - 4][2]), arg.toUpper()) << "";
         }
         const char *values[] = {"100.0",       "87",
                                 "11s",         "15dm",
@@ -220,7 +220,8 @@ private slots:
 
         f.click("PushButton1");
         QCOMPARE(f.cmdLine(), text);
-        QCOMPARE(CntWinFixture::recorded(2), qz);
+        // Outside a flight every command ends its own line.
+        QCOMPARE(CntWinFixture::recorded(2), qz + u'\n');
         QCOMPARE(f.receivedBeforeMarker(), QStringList{text});
         // A typed query answers into its own label; any other value ends the log line.
         QTRY_COMPARE(f.log(), text + QStringLiteral(": ") + (label < 0 ? QStringLiteral("-1\n") : QString()));
@@ -276,7 +277,7 @@ private slots:
 
         f.click(f.comPB(8));
         QCOMPARE(f.receivedBeforeMarker(), QStringList{QStringLiteral("forward 120")});
-        QCOMPARE(CntWinFixture::recorded(2), QStringLiteral("?\"QZ F 120\""));
+        QCOMPARE(CntWinFixture::recorded(2), QStringLiteral("?\"QZ F 120\"\n"));
         QTRY_COMPARE(f.log(), QStringLiteral("forward 120: ok\n"));
     }
 

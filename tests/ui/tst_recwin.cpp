@@ -18,13 +18,18 @@
 
 using Change = QPair<int, QString>;
 
-// The append path the generator takes, over the window's own areas.
-static void appendTo(int kind, const QString &piece)
+// The generator's view of the window's own areas.
+static TextAreaTargets areaTargets()
 {
     std::array<QPlainTextEdit *, hd::TargetKindCount> areas;
     for (int i = 0; i < hd::TargetKindCount; ++i)
         areas[i] = RecWin::instance()->MjEF(i);
-    TextAreaTargets(areas).append(kind, piece);
+    return TextAreaTargets(areas);
+}
+
+static void appendTo(int kind, const QString &piece)
+{
+    areaTargets().append(kind, piece);
 }
 
 class tst_RecWin : public QObject
@@ -227,6 +232,7 @@ private slots:
         QFETCH(QString, held);
         rec()->setTargetText(2, put);
         QCOMPARE(rec()->targetText(2), held);
+        QCOMPARE(areaTargets().endsWithLineEnd(2), held.endsWith(u'\n'));
 
         // Appending costs only the piece and keeps what was there.
         rec()->setTargetText(3, QStringLiteral("x\u00A0"));
@@ -363,6 +369,52 @@ private slots:
             qInfo("%d commands recorded into the six areas in %lld ms", commands, timer.elapsed());
         }
         qInfo("per 1000 commands: %lld ms at 1000, %lld ms at 10000", perThousand[0], perThousand[1]);
+        rec()->setClock(hd::SystemClock::instance());
+        clearAreas();
+    }
+
+    void undoTakesBackOnlyTheUsersEdits_data()
+    {
+        QTest::addColumn<bool>("opened");
+        QTest::newRow("recorded flight") << false;
+        QTest::newRow("plan opened over it") << true;
+    }
+
+    // A recorded command went to the drone and an opened plan replaced the old one:
+    // Undo takes back neither, only what the user typed since.
+    void undoTakesBackOnlyTheUsersEdits()
+    {
+        QFETCH(bool, opened);
+        ManualClock clock;
+        rec()->setClock(clock);
+        clearAreas();
+        rec()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(rec()));
+        QPlainTextEdit *area = rec()->MjEF(0);
+        area->setFocus();
+        QTest::keyClicks(area, QStringLiteral("typed"));
+        for (const char *sent : {"takeoff", "up 20", "land"}) {
+            clock.advance(20);
+            const hd::CommandWords words = hd::splitFirstWordAndRest(QString::fromLatin1(sent));
+            rec()->CreateIJList(words.word, words.argument);
+        }
+        if (opened) {
+            for (int i = 0; i < hd::TargetKindCount; ++i)
+                rec()->setTargetText(i, QStringLiteral("plan %1\n").arg(i));
+        }
+        QStringList held;
+        for (int i = 0; i < hd::TargetKindCount; ++i)
+            held << rec()->targetText(i);
+
+        QTest::keyClick(area, Qt::Key_Z, Qt::ControlModifier);
+        for (int i = 0; i < hd::TargetKindCount; ++i)
+            QCOMPARE(rec()->targetText(i), held[i]);
+
+        area->moveCursor(QTextCursor::End);
+        QTest::keyClicks(area, QStringLiteral("up 5"));
+        QCOMPARE(rec()->targetText(0), held[0] + QStringLiteral("up 5"));
+        QTest::keyClick(area, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(rec()->targetText(0), held[0]);
         rec()->setClock(hd::SystemClock::instance());
         clearAreas();
     }

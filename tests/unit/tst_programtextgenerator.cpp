@@ -2,17 +2,19 @@
 #include "ProgramTextGenerator.h"
 #include "StringTargets.h"
 
+#include <QRegularExpression>
 #include <QTest>
 
 namespace {
 
-// One recorded command at a tick, or the user emptying a text area (kind >= 0).
+// One recorded command at a tick, or the user leaving a text area holding the
+// argument (kind >= 0), as typing or opening a plan does.
 struct Step
 {
     qint64 tick = 0;
     QString word;
     QString argument;
-    int emptied = -1;
+    int edited = -1;
 };
 using Script = QList<Step>;
 
@@ -21,9 +23,29 @@ Step at(qint64 tick, const QString &word, const QString &argument = QString())
     return Step{tick, word, argument, -1};
 }
 
+Step userLeaves(int kind, const QString &text)
+{
+    return Step{0, QString(), text, kind};
+}
+
 Step userEmpties(int kind)
 {
-    return Step{0, QString(), QString(), kind};
+    return userLeaves(kind, QString());
+}
+
+// A BASIC line holds one statement, or a print and its waits: anything else behind
+// a closing quote is a syntax error before the program lands.
+bool glued(const QString &numberedLine)
+{
+    bool quoted = false;
+    for (qsizetype i = 0; i < numberedLine.size(); ++i) {
+        if (numberedLine[i] != u'"')
+            continue;
+        quoted = !quoted;
+        if (!quoted && i + 1 < numberedLine.size() && numberedLine[i + 1] != u':')
+            return true;
+    }
+    return false;
 }
 
 // Every line followed by a line end.
@@ -108,11 +130,29 @@ void tst_ProgramTextGenerator::recordsFlights_data()
                openLines({R"(?"QZ QU 20":WAIT120)", R"(?"QZ QTR 45":WAIT180)", R"(?"QZ QFL F")"}))
         << true;
 
-    // Outside a flight the plain list still gives each command its line, as
-    // playback sends line by line; the program texts keep them glued.
+    // Outside a flight each command ends its own line; the queue texts take no query.
     QTest::newRow("queries before takeoff")
         << Script{at(10, "battery?"), at(20, "speed?")}
-        << six("battery?\nspeed?\n", R"(?STR$(S);"battery?"?STR$(S);"speed?")", R"(?"QZ ? battery?"?"QZ ? speed?")", "")
+        << six("battery?\nspeed?\n", lines({R"(?STR$(S);"battery?")", R"(?STR$(S);"speed?")"}),
+               lines({R"(?"QZ ? battery?")", R"(?"QZ ? speed?")"}), "")
+        << false;
+
+    // Every text of a plan saved without a final line end; the empty ones stay clean.
+    QTest::newRow("commands start a line after an unfinished last line")
+        << Script{userLeaves(0, "battery?:WAIT30\nspeed?"),
+                  userLeaves(1, R"(10 ?STR$(S);"speed?")"),
+                  userLeaves(2, R"(10 ?"QZ ? speed?")"),
+                  userLeaves(4, R"(10 ?"QZ QU 20")"),
+                  at(0, "sdk?"),
+                  at(5, "up", "20"),
+                  at(9, "land")}
+        << QStringList{lines({"battery?:WAIT30", "speed?", "sdk?", "up 20", "land"}),
+                       lines({R"(10 ?STR$(S);"speed?")", R"(20 ?STR$(S);"sdk?")", R"(30 ?STR$(S);"up 20")",
+                              R"(40 ?STR$(S);"land")"}),
+                       lines({R"(10 ?"QZ ? speed?")", R"(20 ?"QZ ? sdk?")", R"(30 ?"QZ U 20")", R"(40 ?"QZ LD")"}),
+                       lines({R"(10 ?"WQ ? sdk?")", R"(20 ?"WQ U 20")", R"(30 ?"WQ LD")"}),
+                       lines({R"(10 ?"QZ QU 20")", R"(20 ?"QZ QU 20")", R"(30 ?"QZ QRUN")"}),
+                       lines({R"(10 ?"WQ QU 20")", R"(20 ?"WQ QRUN")"})}
         << false;
 
     QTest::newRow("takeoff clears what stood before")
@@ -184,15 +224,20 @@ void tst_ProgramTextGenerator::recordsFlights_data()
                lines({R"(10 ?"QZ QU 20":WAIT15)", R"(20 ?"QZ QTR 90":WAIT15)", R"(30 ?"QZ QRUN")", R"(40 ?"QZ QRUN")"}))
         << false;
 
-    QTest::newRow("Disconnect with no line end empties the program texts")
-        << Script{at(0, "battery?"), at(5, "Disconnect")} << six("battery?\nDisconnect\n", "", "", "") << false;
+    // Nothing lands: the programs get no line for it, and numbering keeps every line.
+    QTest::newRow("Disconnect outside a flight")
+        << Script{at(0, "battery?"), userLeaves(4, R"(10 ?"QZ QRUN")"), at(5, "Disconnect")}
+        << QStringList{"battery?\nDisconnect\n",          lines({R"(10 ?STR$(S);"battery?")"}),
+                       lines({R"(10 ?"QZ ? battery?")"}), lines({R"(10 ?"WQ ? battery?")"}),
+                       lines({R"(10 ?"QZ QRUN")"}),       ""}
+        << false;
 
     QTest::newRow("land with an argument, then a query")
         << Script{at(0, "takeoff"), at(20, "land", "now"), at(30, "battery?")}
         << six(lines({"command:WAIT30", "takeoff:WAIT20", "land now", "battery?"}),
-               lines({"10 " + MjHeader, "20 " + MjCommand, R"(30 ?STR$(S);"takeoff":WAIT20)", R"(40 ?STR$(S);"land")"})
-                   + R"(?STR$(S);"battery?")",
-               lines({"10 " + QzInit, R"(20 ?"QZ TO":WAIT20)", R"(30 ?"QZ LD")"}) + R"(?"QZ ? battery?")",
+               lines({"10 " + MjHeader, "20 " + MjCommand, R"(30 ?STR$(S);"takeoff":WAIT20)", R"(40 ?STR$(S);"land")",
+                      R"(?STR$(S);"battery?")"}),
+               lines({"10 " + QzInit, R"(20 ?"QZ TO":WAIT20)", R"(30 ?"QZ LD")", R"(?"QZ ? battery?")"}),
                lines({"10 :WAIT20", R"(20 ?"QZ QRUN")"}))
         << false;
 
@@ -206,15 +251,18 @@ void tst_ProgramTextGenerator::recordsFlights_data()
                lines({R"(10 ?"QZ QU 20":WAIT10)", R"(20 ?"QZ QRUN")", R"(30 ?"QZ QRUN")"}))
         << false;
 
-    QTest::newRow("commands after stop, then land")
-        << Script{at(0, "takeoff"), at(10, "up", "20"), at(20, "stop"), at(30, "up", "20"), at(40, "land")}
-        << six(lines({"command:WAIT30", "takeoff:WAIT10", "up 20:WAIT10", "stop", "up 20", "land"}),
-               lines({"10 " + MjHeader, "20 " + MjCommand, R"(30 ?STR$(S);"takeoff":WAIT10)",
-                      R"(40 ?STR$(S);"up 20":WAIT10)", R"(50 ?STR$(S);"stop")",
-                      R"(60 ?STR$(S);"up 20"?STR$(S);"land")"}),
-               lines({"10 " + QzInit, R"(20 ?"QZ TO":WAIT10)", R"(30 ?"QZ U 20":WAIT10)", R"(40 ?"QZ LD")",
-                      R"(50 ?"QZ U 20"?"QZ LD")"}),
-               lines({R"(10 ?"QZ QU 20":WAIT10)", R"(20 ?"QZ QRUN")", R"(30 ?"QZ QU 20"?"QZ QRUN")"}))
+    // Hovering for a moment ends the flight; what follows has no waits but a line
+    // and a number each, so every program runs to its landing.
+    QTest::newRow("stop, then commands, then land")
+        << Script{at(0, "command"),   at(5, "takeoff"),   at(10, "up", "20"), at(20, "stop"),
+                  at(30, "up", "20"), at(35, "battery?"), at(40, "land")}
+        << six(lines({"command:WAIT30", "takeoff:WAIT5", "up 20:WAIT10", "stop", "up 20", "battery?", "land"}),
+               lines({"10 " + MjHeader, "20 " + MjCommand, R"(30 ?STR$(S);"takeoff":WAIT5)",
+                      R"(40 ?STR$(S);"up 20":WAIT10)", R"(50 ?STR$(S);"stop")", R"(60 ?STR$(S);"up 20")",
+                      R"(70 ?STR$(S);"battery?")", R"(80 ?STR$(S);"land")"}),
+               lines({"10 " + QzInit, R"(20 ?"QZ TO":WAIT5)", R"(30 ?"QZ U 20":WAIT10)", R"(40 ?"QZ LD")",
+                      R"(50 ?"QZ U 20")", R"(60 ?"QZ ? battery?")", R"(70 ?"QZ LD")"}),
+               lines({R"(10 ?"QZ QU 20":WAIT10)", R"(20 ?"QZ QRUN")", R"(30 ?"QZ QU 20")", R"(40 ?"QZ QRUN")"}))
         << false;
 
     // The closing lines of the program texts carry the wait even where the text
@@ -332,8 +380,8 @@ void tst_ProgramTextGenerator::recordsFlights()
     ManualClock clock;
     hd::ProgramTextGenerator generator(texts, clock);
     for (const Step &step : script) {
-        if (step.emptied >= 0) {
-            texts.texts[step.emptied].clear();
+        if (step.edited >= 0) {
+            texts.texts[step.edited] = step.argument;
             continue;
         }
         clock.set(step.tick);
@@ -343,6 +391,11 @@ void tst_ProgramTextGenerator::recordsFlights()
     for (int kind = 0; kind < hd::TargetKindCount; ++kind) {
         const QString &actual = texts.texts[kind];
         QVERIFY2(actual == expected.at(kind), qPrintable(firstDifference(kind, actual, expected.at(kind))));
+        if (kind == hd::PlainList)
+            continue;
+        static const QRegularExpression numbered(QStringLiteral("^\\d+ "));
+        for (const QString &line : actual.split(QLatin1Char('\n')))
+            QVERIFY2(!line.contains(numbered) || !glued(line), qPrintable(line));
     }
     QCOMPARE(generator.isRecording(), recording);
 }
@@ -386,19 +439,24 @@ void tst_ProgramTextGenerator::commandsAppendWithoutWholeTextAccess_data()
 {
     QTest::addColumn<QString>("word");
     QTest::addColumn<QString>("argument");
+    QTest::addColumn<bool>("landed");
 
     QTest::newRow("motion") << "up"
-                            << "20";
+                            << "20" << false;
     QTest::newRow("query") << "battery?"
-                           << "";
+                           << "" << false;
     QTest::newRow("stick") << "rc 0 20 0 0"
-                           << "";
+                           << "" << false;
     QTest::newRow("other with argument") << "speed"
-                                         << "50";
+                                         << "50" << false;
     QTest::newRow("command") << "command"
-                             << "";
+                             << "" << false;
     QTest::newRow("curve") << "curve"
-                           << "20 20 20 40 40 40 30";
+                           << "20 20 20 40 40 40 30" << false;
+    QTest::newRow("motion after landing") << "up"
+                                          << "20" << true;
+    QTest::newRow("query after landing") << "battery?"
+                                         << "" << true;
 }
 
 // A text area hands out its whole text only as a copy, so a flight of n commands
@@ -407,11 +465,14 @@ void tst_ProgramTextGenerator::commandsAppendWithoutWholeTextAccess()
 {
     QFETCH(QString, word);
     QFETCH(QString, argument);
+    QFETCH(bool, landed);
 
     StringTargets texts;
     ManualClock clock;
     hd::ProgramTextGenerator generator(texts, clock);
     generator.CreateIJList("takeoff", "");
+    if (landed)
+        generator.CreateIJList("land", "");
     texts.wholeTextReads = 0;
     texts.wholeTextWrites = 0;
     for (int i = 0; i < 3; ++i) {
