@@ -12,6 +12,7 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QLayout>
+#include <QScopedValueRollback>
 #include <QStackedWidget>
 #include <QTimer>
 #include <QWindow>
@@ -94,6 +95,7 @@ RecWin::~RecWin() = default;
 
 void RecWin::CreateIJList(const QString &word, const QString &argument)
 {
+    const QScopedValueRollback<bool> recording(mRecording, true);
     mGenerator->CreateIJList(word, argument);
 }
 
@@ -266,6 +268,13 @@ void RecWin::endPlayback()
 
 void RecWin::MjEF_TextChange(int i)
 {
+    // The queue was read from the plain list as it stood, and only the recorder may
+    // write to it meanwhile: the played steps, a played takeoff's fresh start, the
+    // commands the user sends while paused. Any other change (Open, typing, paste,
+    // undo) shows a plan that is no longer the queue's, and the old one must not fly
+    // on unseen: playback ends where it is and the drone hovers after its last command.
+    if (i == hd::PlainList && !mRecording && (mIsPlay || mPaused))
+        cancelPlayback();
     ui->PlayBB->setEnabled(!mPlaybackEnded && !mTargets->isEmpty(i));
 }
 

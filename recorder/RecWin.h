@@ -111,7 +111,8 @@ private:
     bool mBothShown = false;        // both windows have been exposed
 
     bool mIsPlay = false;
-    bool mPaused = false; // PAUSE holds a queue that PLAY resumes
+    bool mPaused = false;    // PAUSE holds a queue that PLAY resumes
+    bool mRecording = false; // CreateIJList is writing the texts
     bool mPlaybackEnded = false;
     QStringList mPlayCmd;
     QList<qint64> mPlayWait;
