@@ -21,6 +21,7 @@
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
+#include <utility>
 
 // The real application binary on a private X server under a real window manager,
 // driven through the X server as a user drives it: pointer clicks, key-by-key
@@ -408,15 +409,17 @@ private slots:
     // then on it stays where it is, also when the controller moves or it is shown again.
     void recorderStaysWhereItIsPut_data()
     {
+        // xdotool's words, {x} {y} a point on the record window's title bar.
         QTest::addColumn<QString>("takeOver");
-        QTest::newRow("title bar drag") << "drag";
-        QTest::newRow("moved by another program") << "move";
-        QTest::newRow("key press") << "key";
+        QTest::newRow("title bar drag") << "mousemove {x} {y} mousedown 1 sleep 0.2 mousemove_relative 20 10 "
+                                           "sleep 0.2 mousemove_relative 70 60 sleep 0.2 mouseup 1";
+        QTest::newRow("moved by another program") << "windowmove {window} {x} {y}";
+        QTest::newRow("key press") << "key shift";
     }
     void recorderStaysWhereItIsPut()
     {
         QFETCH(QString, takeOver);
-        if (placedByHand) {
+        if (std::exchange(placedByHand, true)) {
             app.kill();
             app.waitForFinished(5000);
             startApplication();
@@ -424,33 +427,19 @@ private slots:
                 return;
         }
         QVERIFY2(asIntended(settled), "the windows were not placed as intended at start");
-        placedByHand = true;
         const Geometry before = geometry(recorder);
-        const auto at = [](int x, int y) { return QStringList{QString::number(x), QString::number(y)}; };
-        if (takeOver == QLatin1String("drag")) {
-            const int x = before.x + before.width / 2, y = before.y - before.frameTop / 2;
-            xdotool(QStringList{QStringLiteral("mousemove")} + at(x, y)
-                    + QStringList{QStringLiteral("mousedown"), QStringLiteral("1")}
-                    + QStringList{QStringLiteral("sleep"), QStringLiteral("0.2"), QStringLiteral("mousemove")}
-                    + at(x + 20, y + 10)
-                    + QStringList{QStringLiteral("sleep"), QStringLiteral("0.2"), QStringLiteral("mousemove")}
-                    + at(x + 90, y + 70)
-                    + QStringList{QStringLiteral("sleep"), QStringLiteral("0.2"), QStringLiteral("mouseup"),
-                                  QStringLiteral("1")});
+        QString words = takeOver;
+        words.replace(QLatin1String("{window}"), QString::number(recorder))
+            .replace(QLatin1String("{x}"), QString::number(before.x + before.width / 2))
+            .replace(QLatin1String("{y}"), QString::number(before.y - before.frameTop / 2));
+        xdotool(words.split(u' '));
+        if (!takeOver.startsWith(QLatin1String("key")))
             QTRY_VERIFY_WITH_TIMEOUT(movedFrom(recorder, before), 5000);
-        } else if (takeOver == QLatin1String("move")) {
-            xdotool(QStringList{QStringLiteral("windowmove"), QString::number(recorder)}
-                    + at(before.x + 90, before.y + 70));
-            QTRY_VERIFY_WITH_TIMEOUT(movedFrom(recorder, before), 5000);
-        } else {
-            xdotool({QStringLiteral("key"), QStringLiteral("shift")});
-        }
         const Geometry put = geometry(recorder);
 
-        const Geometry controllerBefore = geometry(controller);
-        xdotool(QStringList{QStringLiteral("windowmove"), QString::number(controller)}
-                + at(controllerBefore.x + 60, controllerBefore.y + 50));
-        QTRY_VERIFY_WITH_TIMEOUT(movedFrom(controller, controllerBefore), 5000);
+        const Geometry c = geometry(controller);
+        xdotool(QStringLiteral("windowmove %1 %2 %3").arg(controller).arg(c.x + 60).arg(c.y + 50).split(u' '));
+        QTRY_VERIFY_WITH_TIMEOUT(movedFrom(controller, c), 5000);
         QVERIFY2(!QTest::qWaitFor([&] { return movedFrom(recorder, put); }, 1000),
                  "the record window followed the controller");
 
