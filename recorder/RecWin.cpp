@@ -12,6 +12,8 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QLayout>
+#include <QMoveEvent>
+#include <QScopedValueRollback>
 #include <QStackedWidget>
 #include <QTimer>
 #include <QWindow>
@@ -94,6 +96,7 @@ RecWin::~RecWin() = default;
 
 void RecWin::CreateIJList(const QString &word, const QString &argument)
 {
+    const QScopedValueRollback<bool> recording(mRecording, true);
     mGenerator->CreateIJList(word, argument);
 }
 
@@ -209,6 +212,16 @@ void RecWin::closeEvent(QCloseEvent *event)
     QMainWindow::closeEvent(event);
 }
 
+// Once both windows are on the screen, a move to anywhere this window did not place
+// itself is the user's drag by the title bar, which the window never sees as a
+// click, or another program's: the window stays where it was put.
+void RecWin::moveEvent(QMoveEvent *event)
+{
+    QMainWindow::moveEvent(event);
+    if (mPlaceBeside && mBothShown && !mPlacedAt.contains(geometry().topLeft()))
+        stopFollowing();
+}
+
 void RecWin::placeBeside(QWidget *controller)
 {
     stopFollowing();
@@ -224,15 +237,21 @@ void RecWin::placeBeside(QWidget *controller)
 // A window manager places a new window only when it maps it, after the code that
 // showed it has run on, and a busy one may still move the controller once both
 // windows are on the screen: this window follows the controller's moves until the
-// user first clicks or types in either window. Its own moves are the user's or the
-// window manager's and are left alone.
+// user first clicks or types in either window, or moves this one.
 void RecWin::placeNow()
 {
     QWidget *controller = mPlaceBeside;
     if (!controller)
         return;
     const QRect area = controller->geometry();
-    setGeometry(QRect(QPoint(area.x() + controller->width() + 8, area.y()), size()));
+    const QPoint place(area.x() + controller->width() + 8, area.y());
+    // The window system reports each place asked for, some of them only after the
+    // next one was asked for.
+    mPlacedAt.removeAll(place);
+    mPlacedAt.append(place);
+    if (mPlacedAt.size() > 16)
+        mPlacedAt.removeFirst();
+    setGeometry(QRect(place, size()));
 
     QWindow *own = windowHandle();
     QWindow *other = controller->windowHandle();
@@ -266,6 +285,13 @@ void RecWin::endPlayback()
 
 void RecWin::MjEF_TextChange(int i)
 {
+    // The queue was read from the plain list as it stood, and only the recorder may
+    // write to it meanwhile: the played steps, a played takeoff's fresh start, the
+    // commands the user sends while paused. Any other change (Open, typing, paste,
+    // undo) shows a plan that is no longer the queue's, and the old one must not fly
+    // on unseen: playback ends where it is and the drone hovers after its last command.
+    if (i == hd::PlainList && !mRecording && (mIsPlay || mPaused))
+        cancelPlayback();
     ui->PlayBB->setEnabled(!mPlaybackEnded && !mTargets->isEmpty(i));
 }
 

@@ -42,7 +42,8 @@ public:
 
     // Stands 8 units right of the controller window, with the same top edge. A window
     // manager may still move the controller after both windows are on the screen:
-    // this window follows it until the user first clicks or types in either window.
+    // this window follows it until the user first clicks or types in either window,
+    // or this window is moved to where it did not place itself.
     void placeBeside(QWidget *controller);
 
     // Text area of target kind i (0..5).
@@ -91,6 +92,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -109,9 +111,11 @@ private:
     QWidget *mPageStack = nullptr;
     QPointer<QWidget> mPlaceBeside; // the controller, while this window follows it
     bool mBothShown = false;        // both windows have been exposed
+    QList<QPoint> mPlacedAt;        // where it last placed itself, latest last
 
     bool mIsPlay = false;
-    bool mPaused = false; // PAUSE holds a queue that PLAY resumes
+    bool mPaused = false;    // PAUSE holds a queue that PLAY resumes
+    bool mRecording = false; // CreateIJList is writing the texts
     bool mPlaybackEnded = false;
     QStringList mPlayCmd;
     QList<qint64> mPlayWait;

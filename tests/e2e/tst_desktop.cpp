@@ -21,6 +21,7 @@
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
+#include <utility>
 
 // The real application binary on a private X server under a real window manager,
 // driven through the X server as a user drives it: pointer clicks, key-by-key
@@ -63,11 +64,13 @@ class tst_Desktop : public QObject
     QProcess xvfb, wm, app;
     QProcessEnvironment env; // for everything that talks to the private display
     QString display;
+    QString bin;                            // the application
     static constexpr int FirstDisplay = 20; // clear of the :0 up that -displayfd takes and xvfb-run's :99 up
     SimDrone drone;
     int controller = 0, recorder = 0; // X window ids
     Layout settled;
-    bool aimed = false; // the address field holds the loopback drone's address
+    bool aimed = false;        // the address field holds the loopback drone's address
+    bool placedByHand = false; // the record window no longer stands where it placed itself
     bool failed = false;
 
     static void dieWithTheTest(QProcess &process)
@@ -152,6 +155,20 @@ class tst_Desktop : public QObject
              QStringLiteral("root"), path});
         qWarning("screen at the failure: %s",
                  qPrintable(QFileInfo::exists(path) ? path : QStringLiteral("(import failed)")));
+    }
+
+    QString wmState(int window) const
+    {
+        return run({QStringLiteral("xprop"), QStringLiteral("-id"), QString::number(window),
+                    QStringLiteral("WM_STATE")})
+            .section(QStringLiteral("window state: "), 1)
+            .section(u'\n', 0, 0);
+    }
+
+    bool movedFrom(int window, const Geometry &from) const
+    {
+        const Geometry now = geometry(window);
+        return now.x != from.x || now.y != from.y;
     }
 
     void clickAt(const Control &c) const
@@ -244,54 +261,12 @@ class tst_Desktop : public QObject
         return QStringLiteral("no X server that a client could open: ") + failures.join(QStringLiteral("; "));
     }
 
-private slots:
-    void initTestCase()
+    // Starts the application and waits until the window manager has placed both windows.
+    void startApplication()
     {
-        auto onFailure = qScopeGuard([this] {
-            if (QTest::currentTestFailed())
-                reportFailure(QStringLiteral("start"));
-        });
-        for (const char *tool : {"Xvfb", "openbox", "xdotool", "xprop", "xwininfo"})
-            QVERIFY2(!QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty(),
-                     qPrintable(
-                         QStringLiteral("%1 is not installed (scripts/deps.sh installs it)").arg(QLatin1String(tool))));
-        // CTest names the folder; run by hand, the build's own is next to the tests'.
-        QString binDir = qEnvironmentVariable("HOVERDECK_BIN");
-        if (binDir.isEmpty())
-            binDir = QCoreApplication::applicationDirPath() + QStringLiteral("/../bin");
-        const QString bin = QDir::cleanPath(binDir + QStringLiteral("/hoverdeck"));
-        QVERIFY2(QFileInfo(bin).isExecutable(), qPrintable(bin + QStringLiteral(" is missing (see HOVERDECK_BIN)")));
-
-        const QString noServer = startXServer();
-        QVERIFY2(noServer.isEmpty(), qPrintable(noServer));
-        env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("DISPLAY"), display);
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-
-        // The window manager with its stock settings, whatever the user configured.
-        QVERIFY(wmConfig.isValid());
-        QProcessEnvironment wmEnv = env;
-        wmEnv.insert(QStringLiteral("XDG_CONFIG_HOME"), wmConfig.path());
-        wm.setProcessEnvironment(wmEnv);
-        wm.setProcessChannelMode(QProcess::MergedChannels);
-        dieWithTheTest(wm);
-        wm.start(QStringLiteral("openbox"), {});
-        // A first start can build font caches for seconds before it manages anything.
-        // Its check window comes early, before it handles map requests: a window
-        // mapped then stays unmapped for good. The theme it names on the root comes
-        // once it has loaded its settings, right before it manages windows.
-        QVERIFY2(QTest::qWaitFor(
-                     [&] {
-                         return run({QStringLiteral("xprop"), QStringLiteral("-root"), QStringLiteral("_OB_THEME")})
-                                    .startsWith(QLatin1String("_OB_THEME("))
-                             || wm.state() == QProcess::NotRunning;
-                     },
-                     20000)
-                     && wm.state() == QProcess::Running,
-                 qPrintable(QStringLiteral("openbox did not start: ") + QString::fromLocal8Bit(wm.readAll())));
-
-        QVERIFY(drone.start(QHostAddress(QStringLiteral("127.0.0.2")), 0));
-
+        aimed = false;
+        controller = recorder = 0;
+        settled = Layout();
         app.setProcessEnvironment(env);
         app.setProcessChannelMode(QProcess::MergedChannels);
         dieWithTheTest(app);
@@ -324,6 +299,57 @@ private slots:
         QCOMPARE(settled.controller.width, 780);
         QCOMPARE(settled.recorder.width, 400);
         QVERIFY2(settled.controller.frameTop >= 0 && settled.recorder.frameTop >= 0, "the windows got no frames");
+    }
+
+private slots:
+    void initTestCase()
+    {
+        auto onFailure = qScopeGuard([this] {
+            if (QTest::currentTestFailed())
+                reportFailure(QStringLiteral("start"));
+        });
+        for (const char *tool : {"Xvfb", "openbox", "xdotool", "xprop", "xwininfo"})
+            QVERIFY2(!QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty(),
+                     qPrintable(
+                         QStringLiteral("%1 is not installed (scripts/deps.sh installs it)").arg(QLatin1String(tool))));
+        // CTest names the folder; run by hand, the build's own is next to the tests'.
+        QString binDir = qEnvironmentVariable("HOVERDECK_BIN");
+        if (binDir.isEmpty())
+            binDir = QCoreApplication::applicationDirPath() + QStringLiteral("/../bin");
+        bin = QDir::cleanPath(binDir + QStringLiteral("/hoverdeck"));
+        QVERIFY2(QFileInfo(bin).isExecutable(), qPrintable(bin + QStringLiteral(" is missing (see HOVERDECK_BIN)")));
+
+        const QString noServer = startXServer();
+        QVERIFY2(noServer.isEmpty(), qPrintable(noServer));
+        env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DISPLAY"), display);
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+
+        // The window manager with its stock settings, whatever the user configured.
+        QVERIFY(wmConfig.isValid());
+        QProcessEnvironment wmEnv = env;
+        wmEnv.insert(QStringLiteral("XDG_CONFIG_HOME"), wmConfig.path());
+        wm.setProcessEnvironment(wmEnv);
+        wm.setProcessChannelMode(QProcess::MergedChannels);
+        dieWithTheTest(wm);
+        wm.start(QStringLiteral("openbox"), {});
+        // A first start can build font caches for seconds before it manages anything.
+        // Its check window comes early, before it handles map requests: a window
+        // mapped then stays unmapped for good. The theme it names on the root comes
+        // once it has loaded its settings, right before it manages windows.
+        QVERIFY2(QTest::qWaitFor(
+                     [&] {
+                         return run({QStringLiteral("xprop"), QStringLiteral("-root"), QStringLiteral("_OB_THEME")})
+                                    .startsWith(QLatin1String("_OB_THEME("))
+                             || wm.state() == QProcess::NotRunning;
+                     },
+                     20000)
+                     && wm.state() == QProcess::Running,
+                 qPrintable(QStringLiteral("openbox did not start: ") + QString::fromLocal8Bit(wm.readAll())));
+
+        QVERIFY(drone.start(QHostAddress(QStringLiteral("127.0.0.2")), 0));
+
+        startApplication();
     }
 
     void cleanup()
@@ -377,6 +403,56 @@ private slots:
         QCOMPARE(actual, expected);
     }
 
+    // The record window follows the controller while the window manager may still
+    // move it, until the user takes over: by a drag of its title bar, which it never
+    // sees as a click, another program moving it, or a key in either window. From
+    // then on it stays where it is, also when the controller moves or it is shown again.
+    void recorderStaysWhereItIsPut_data()
+    {
+        // xdotool's words, {x} {y} a point on the record window's title bar.
+        QTest::addColumn<QString>("takeOver");
+        QTest::newRow("title bar drag") << "mousemove {x} {y} mousedown 1 sleep 0.2 mousemove_relative 20 10 "
+                                           "sleep 0.2 mousemove_relative 70 60 sleep 0.2 mouseup 1";
+        QTest::newRow("moved by another program") << "windowmove {window} {x} {y}";
+        QTest::newRow("key press") << "key shift";
+    }
+    void recorderStaysWhereItIsPut()
+    {
+        QFETCH(QString, takeOver);
+        if (std::exchange(placedByHand, true)) {
+            app.kill();
+            app.waitForFinished(5000);
+            startApplication();
+            if (QTest::currentTestFailed())
+                return;
+        }
+        QVERIFY2(asIntended(settled), "the windows were not placed as intended at start");
+        const Geometry before = geometry(recorder);
+        QString words = takeOver;
+        words.replace(QLatin1String("{window}"), QString::number(recorder))
+            .replace(QLatin1String("{x}"), QString::number(before.x + before.width / 2))
+            .replace(QLatin1String("{y}"), QString::number(before.y - before.frameTop / 2));
+        xdotool(words.split(u' '));
+        if (!takeOver.startsWith(QLatin1String("key")))
+            QTRY_VERIFY_WITH_TIMEOUT(movedFrom(recorder, before), 5000);
+        const Geometry put = geometry(recorder);
+
+        const Geometry c = geometry(controller);
+        xdotool(QStringLiteral("windowmove %1 %2 %3").arg(controller).arg(c.x + 60).arg(c.y + 50).split(u' '));
+        QTRY_VERIFY_WITH_TIMEOUT(movedFrom(controller, c), 5000);
+        QVERIFY2(!QTest::qWaitFor([&] { return movedFrom(recorder, put); }, 1000),
+                 "the record window followed the controller");
+
+        xdotool({QStringLiteral("windowminimize"), QString::number(recorder)});
+        QTRY_COMPARE_WITH_TIMEOUT(wmState(recorder), QStringLiteral("Iconic"), 5000);
+        xdotool({QStringLiteral("windowactivate"), QString::number(recorder)});
+        QTRY_COMPARE_WITH_TIMEOUT(wmState(recorder), QStringLiteral("Normal"), 5000);
+        // The window manager reports the frame's way back from the icon for a moment.
+        QTRY_VERIFY_WITH_TIMEOUT(!movedFrom(recorder, put), 5000);
+        QVERIFY2(!QTest::qWaitFor([&] { return movedFrom(recorder, put); }, 1000),
+                 "the record window went back beside the controller when shown again");
+    }
+
     void flyByMouseAndKeyboard()
     {
         // Nothing is sent before the address field holds the loopback drone's address.
@@ -413,12 +489,7 @@ private slots:
         const int window = minimiseController ? controller : recorder;
         const int other = minimiseController ? recorder : controller;
         const Geometry before = geometry(window);
-        const auto state = [&] {
-            return run({QStringLiteral("xprop"), QStringLiteral("-id"), QString::number(window),
-                        QStringLiteral("WM_STATE")})
-                .section(QStringLiteral("window state: "), 1)
-                .section(u'\n', 0, 0);
-        };
+        const auto state = [&] { return wmState(window); };
         xdotool({QStringLiteral("windowminimize"), QString::number(window)});
         QTRY_COMPARE_WITH_TIMEOUT(state(), QStringLiteral("Iconic"), 5000);
 

@@ -3,7 +3,9 @@
 #include "PlaybackList.h"
 #include "PlaybackSchedule.h"
 
+#include <QClipboard>
 #include <QDeadlineTimer>
+#include <QGuiApplication>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTimer>
@@ -167,24 +169,27 @@ private slots:
         QTest::addColumn<QString>("line");
         QTest::addColumn<QString>("command");
         QTest::addColumn<int>("waitMs");
+        QTest::addColumn<int>("label"); // the status label of a query's answer; -1 for none
         QTest::newRow("command:WAIT30") << "command:WAIT30"
-                                        << "command" << 510;
+                                        << "command" << 510 << -1;
         QTest::newRow("up 20:WAIT95") << "up 20:WAIT95"
-                                      << "up 20" << 1615;
+                                      << "up 20" << 1615 << -1;
         QTest::newRow("land") << "land"
-                              << "land" << 0;
+                              << "land" << 0 << -1;
         QTest::newRow("flip f:WAIT") << "flip f:WAIT"
-                                     << "flip f" << 0;
+                                     << "flip f" << 0 << -1;
         QTest::newRow("up 20:xWAIT30") << "up 20:xWAIT30"
-                                       << "up 20" << 510;
+                                       << "up 20" << 510 << -1;
         QTest::newRow("a:b:WAIT30") << "a:b:WAIT30"
-                                    << "a" << 0;
+                                    << "a" << 0 << -1;
         QTest::newRow("cw 90:WAIT1.5") << "cw 90:WAIT1.5"
-                                       << "cw 90" << 25;
+                                       << "cw 90" << 25 << -1;
         QTest::newRow("WAIT30") << "WAIT30"
-                                << "WAIT30" << 0;
+                                << "WAIT30" << 0 << -1;
         QTest::newRow("empty line") << ""
-                                    << "" << 0;
+                                    << "" << 0 << -1;
+        QTest::newRow("battery?:WAIT6") << "battery?:WAIT6"
+                                        << "battery?" << 102 << 1;
     }
 
     // Each line of the table sends its command, then the next line follows its wait.
@@ -193,6 +198,9 @@ private slots:
         QFETCH(QString, line);
         QFETCH(QString, command);
         QFETCH(int, waitMs);
+        QFETCH(int, label);
+        if (label >= 0)
+            fixture.staLv(label)->clear();
         setList(line + QStringLiteral("\nnext"));
         pressPlay();
 
@@ -203,6 +211,9 @@ private slots:
         verifyIdle();
         const QString fault = timingFault(command.isEmpty() ? QList<qint64>{0} : QList<qint64>{waitMs, 0});
         QVERIFY2(fault.isEmpty(), qPrintable(fault));
+        // A played query's answer goes where its button's would.
+        if (label >= 0)
+            QTRY_COMPARE(fixture.staLv(label)->text(), QStringLiteral("87"));
     }
 
     void playsTheWorkedExample()
@@ -246,17 +257,24 @@ private slots:
 
     void pauseHoldsTheQueue_data()
     {
+        QTest::addColumn<int>("ticks");   // the wait after the first step
+        QTest::addColumn<int>("holdMs");  // how long the pause lasts
         QTest::addColumn<bool>("resume"); // PLAY after the pause; else STOP
         QTest::addColumn<QStringList>("sent");
-        QTest::newRow("PLAY goes on with the next step") << true << QStringList{"a", "b", "c"};
-        QTest::newRow("STOP sends only land") << false << QStringList{"a", "land"};
+        // Several of the 102 ms waits pass, and nothing more goes out.
+        QTest::newRow("PLAY goes on with the next step") << 6 << 600 << true << QStringList{"a", "b", "c"};
+        // The time the paused wait had left is not owed to the wait after the next step.
+        QTest::newRow("PLAY inside the paused wait") << 90 << 300 << true << QStringList{"a", "b", "c"};
+        QTest::newRow("STOP sends only land") << 6 << 600 << false << QStringList{"a", "land"};
     }
 
     void pauseHoldsTheQueue()
     {
+        QFETCH(int, ticks);
+        QFETCH(int, holdMs);
         QFETCH(bool, resume);
         QFETCH(QStringList, sent);
-        setList(QStringLiteral("a:WAIT6\nb:WAIT12\nc\n"));
+        setList(QStringLiteral("a:WAIT%1\nb:WAIT12\nc\n").arg(ticks));
         pressPlay();
         QVERIFY(waitForArrivals(1));
         QTest::mouseClick(rec()->PlayBB(), Qt::LeftButton);
@@ -265,8 +283,7 @@ private slots:
         QVERIFY(rec()->StopBB()->isEnabled());
         QVERIFY(!rec()->PlayTimer()->isActive());
 
-        // Several of the 102 ms waits pass, and nothing more goes out.
-        QVERIFY(!waitForArrivals(2, 600));
+        QVERIFY(!waitForArrivals(2, holdMs));
         const qint64 pressedUs = usSincePlay();
         QTest::mouseClick(resume ? rec()->PlayBB() : rec()->StopBB(), Qt::LeftButton);
         QVERIFY(waitForArrivals(sent.size()));
@@ -321,6 +338,65 @@ private slots:
             QTRY_VERIFY(!rec()->isPlaying());
             QCOMPARE(arrived(), commands);
         }
+    }
+
+    void changedPlanEndsPlayback_data()
+    {
+        QTest::addColumn<bool>("paused");
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QStringList>("played"); // by the next PLAY
+        const QStringList shown{"n", "m"};
+        QTest::newRow("Open while paused") << true << "open" << shown;
+        QTest::newRow("Open while playing") << false << "open" << shown;
+        QTest::newRow("typed over while paused") << true << "type" << shown;
+        QTest::newRow("pasted while playing") << false << "paste" << shown;
+        // The user taking over is recorded, not an edit: PLAY resumes the held rest.
+        QTest::newRow("command sent while paused") << true << "send" << QStringList{"b", "c"};
+    }
+
+    // A plan that no longer shows does not fly on: nothing more of it goes out, no
+    // "land" either, and PLAY plays what the list shows.
+    void changedPlanEndsPlayback()
+    {
+        QFETCH(bool, paused);
+        QFETCH(QString, change);
+        QFETCH(QStringList, played);
+        const QString shown = QStringLiteral("n:WAIT6\nm");
+        QPlainTextEdit *list = rec()->MjEF(0);
+        setList(QStringLiteral("a:WAIT6\nb:WAIT6\nc\n"));
+        pressPlay(); // "a" has gone out, "b" is 102 ms away
+        if (paused)
+            QTest::mouseClick(rec()->PlayBB(), Qt::LeftButton);
+        if (change == QLatin1String("open")) {
+            for (int i = 0; i < 6; ++i)
+                rec()->setTargetText(i, i == 0 ? shown : QStringLiteral("text %1").arg(i));
+        } else if (change == QLatin1String("type")) {
+            list->selectAll();
+            QTest::keyClicks(list, QStringLiteral("n:WAIT6"));
+            QTest::keyClick(list, Qt::Key_Return);
+            QTest::keyClicks(list, QStringLiteral("m"));
+        } else if (change == QLatin1String("paste")) {
+            QGuiApplication::clipboard()->setText(shown);
+            list->selectAll();
+            list->paste();
+        } else {
+            fixture.edit(QStringLiteral("CmdEF"))->setText(QStringLiteral("x"));
+            fixture.click(QStringLiteral("PushButton1"));
+        }
+        const QStringList before = change == QLatin1String("send") ? QStringList{"a", "x"} : QStringList{"a"};
+        QVERIFY(waitForArrivals(before.size()));
+        QVERIFY(!waitForArrivals(before.size() + 1, 500));
+        QCOMPARE(arrived(), before);
+        if (change != QLatin1String("send")) {
+            verifyIdle();
+            QCOMPARE(rec()->targetText(0), shown);
+        }
+
+        pressPlay();
+        QVERIFY(waitForArrivals(played.size()));
+        QTRY_VERIFY(!rec()->isPlaying());
+        QVERIFY(!waitForArrivals(played.size() + 1, 300));
+        QCOMPARE(arrived(), played);
     }
 
     void stopCancelsAndLands()
