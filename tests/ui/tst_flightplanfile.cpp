@@ -4,6 +4,7 @@
 #include "MainMenuBar.h"
 
 #include <QFile>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 
 using Six = QStringList;
@@ -53,7 +54,14 @@ class tst_FlightPlanFile : public QObject
     }
 
     bool save() { return rec()->FileRecSave_Action(0); }
-    bool open() { return App::instance()->RecOpen_Action(0); }
+    // An Open that starts weighing ends with the plan shown or refused.
+    static bool open()
+    {
+        QSignalSpy weighed(App::instance(), &App::flightPlanWeighed);
+        if (!App::instance()->RecOpen_Action(0))
+            return false;
+        return (!weighed.isEmpty() || weighed.wait(20000)) && weighed.constFirst().constFirst().toBool();
+    }
 
 private slots:
     void initTestCase()
@@ -61,6 +69,7 @@ private slots:
         QVERIFY(dir.isValid());
         fixture.open(18897);
         App::instance()->startUp();
+        App::instance()->setOpenProbe(qEnvironmentVariable("HOVERDECK_BIN") + "/hoverdeck-openprobe");
         FileDialogs::setTestHooks({
             [this](const QString &type) {
                 dialogs << QStringLiteral("open ") + type;
