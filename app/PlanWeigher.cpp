@@ -57,8 +57,9 @@ void PlanWeigher::startNext()
         if (error == QProcess::FailedToStart)
             finished(probe, true);
     });
-    probe->start(mSettings.probe, {mPath, mParts.takeFirst(), QString::number(mSettings.budgetNs / 1'000'000),
-                                   mSettings.font, mSettings.style});
+    probe->start(
+        mSettings.probe,
+        {mPath, mParts.takeFirst(), QString::number(mSettings.budgetNs / 1'000'000), mSettings.font, mSettings.style});
 }
 
 void PlanWeigher::readFrom(QProcess *probe)

@@ -23,11 +23,11 @@ class PlanWeigher : public QObject
 public:
     struct Settings
     {
-        QString probe;    // the probe's executable
-        qint64 budgetNs;  // the longest any one action may take
-        int deadlineMs;   // the longest the weighing may take
-        QString font;     // the text areas' font, as QFont::toString() gives it
-        QString style;    // the application's style
+        QString probe;   // the probe's executable
+        qint64 budgetNs; // the longest any one action may take
+        int deadlineMs;  // the longest the weighing may take
+        QString font;    // the text areas' font, as QFont::toString() gives it
+        QString style;   // the application's style
     };
     PlanWeigher(const QString &path, const QByteArray &fileHash, const Settings &settings, QObject *parent = nullptr);
     ~PlanWeigher() override;

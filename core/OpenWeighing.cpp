@@ -21,8 +21,8 @@ QString tr(const char *text)
 
 QByteArray probeLine(const Measured &m)
 {
-    return QByteArray(ActionWords[int(m.action)]) + ' ' + QByteArray::number(m.tab) + ' '
-        + QByteArray::number(m.line) + ' ' + QByteArray::number(m.ns) + (m.cut ? " cut" : "") + '\n';
+    return QByteArray(ActionWords[int(m.action)]) + ' ' + QByteArray::number(m.tab) + ' ' + QByteArray::number(m.line)
+        + ' ' + QByteArray::number(m.ns) + (m.cut ? " cut" : "") + '\n';
 }
 
 QByteArray fileHash(QByteArrayView fileBytes)
@@ -53,8 +53,7 @@ std::optional<Measured> parseProbeLine(QByteArrayView line)
     m.line = words[2].toLongLong(&ok[1]);
     m.ns = words[3].toLongLong(&ok[2]);
     m.cut = words.size() == 5;
-    if (word == std::end(ActionWords) || !ok[0] || !ok[1] || !ok[2] || m.tab < 0 || m.tab > 5 || m.line < 0
-        || m.ns < 0)
+    if (word == std::end(ActionWords) || !ok[0] || !ok[1] || !ok[2] || m.tab < 0 || m.tab > 5 || m.line < 0 || m.ns < 0)
         return std::nullopt;
     return m;
 }

@@ -26,11 +26,11 @@ enum class Action { Open, Tab, End, Home, Screen, Page };
 struct Measured
 {
     Action action = Action::Open;
-    int tab = 0;          // the text area, 0..5
-    qsizetype line = 0;   // the first line concerned, counted from 1; 0: none
-    qint64 ns = 0;        // how long it took, or, when cut, how long before it was stopped
-    bool cut = false;     // stopped at the budget, unfinished
-    QByteArray fileHash;  // Done only: what the probe read, as fileHash() gives it
+    int tab = 0;         // the text area, 0..5
+    qsizetype line = 0;  // the first line concerned, counted from 1; 0: none
+    qint64 ns = 0;       // how long it took, or, when cut, how long before it was stopped
+    bool cut = false;    // stopped at the budget, unfinished
+    QByteArray fileHash; // Done only: what the probe read, as fileHash() gives it
 };
 
 // One line of a probe's report, and back. A probe ends its report with a line
