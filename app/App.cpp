@@ -6,8 +6,10 @@
 #include "FlightPlan.h"
 #include "MainMenuBar.h"
 #include "OpenWeighing.h"
+#include "PlanDocuments.h"
 #include "PlanWeigher.h"
 #include "RecWin.h"
+#include "TargetTexts.h"
 
 #include <QDir>
 #include <QLocale>
@@ -196,14 +198,29 @@ void App::weighed(const hd::OpenWeighing::Verdict &verdict)
         emit flightPlanWeighed(false);
         return;
     }
-    const QStringList sections = hd::flightPlanSections(std::move(bytes));
-    for (int i = 0; i < sections.size(); ++i)
-        recorder->setTargetText(i, sections.at(i));
-    emit flightPlanWeighed(true);
+    // Built away from the window and shown at once, all six in one go, so that
+    // nothing recorded meanwhile lands in half of an old and half of a new plan.
+    QList<QPlainTextEdit *> areas;
+    for (int i = 0; i < hd::TargetKindCount; ++i)
+        areas.append(recorder->MjEF(i));
+    setOverrideCursor(Qt::BusyCursor);
+    mDocuments = new PlanDocuments(hd::flightPlanSections(std::move(bytes)), areas, this);
+    connect(mDocuments, &PlanDocuments::ready, this, [this] {
+        PlanDocuments *documents = std::exchange(mDocuments, nullptr);
+        for (int i = 0; i < documents->count(); ++i)
+            documents->install(i);
+        documents->deleteLater();
+        restoreOverrideCursor();
+        emit flightPlanWeighed(true);
+    });
 }
 
 void App::stopWeighing()
 {
+    if (mDocuments) {
+        std::exchange(mDocuments, nullptr)->drop();
+        restoreOverrideCursor();
+    }
     if (!mWeigher)
         return;
     // Destroyed later, as this may run inside the weigher's own signal; its probes

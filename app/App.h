@@ -6,6 +6,7 @@
 
 #include <memory>
 
+class PlanDocuments;
 class PlanWeigher;
 namespace hd::OpenWeighing {
 struct Verdict;
@@ -41,10 +42,10 @@ public:
     // program), the longest an action may take and the longest weighing may take.
     void setOpenProbe(const QString &path);
     void setOpenLimits(qint64 budgetNs, int deadlineMs);
-    static constexpr qint64 OpenBudgetNs = 400'000'000;
+    static constexpr qint64 OpenBudgetNs = 700'000'000;
     static constexpr int OpenDeadlineMs = 8000;
 
-    bool isWeighing() const { return mWeigher != nullptr; }
+    bool isWeighing() const { return mWeigher != nullptr || mDocuments != nullptr; }
 
 signals:
     // An Open that returned true has ended: the plan was shown, or it was refused and
@@ -63,4 +64,5 @@ private:
     std::unique_ptr<PlanWeigher> mWeigher;
     QString mWeighedPath;
     QByteArray mWeighedBytes;
+    PlanDocuments *mDocuments = nullptr; // an accepted plan, still being built
 };

@@ -11,10 +11,12 @@
 //     scrolled to and painted.
 #include "FlightPlan.h"
 #include "OpenWeighing.h"
+#include "PlanDocuments.h"
 #include "RecWin.h"
 #include "TargetTexts.h"
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QPlainTextDocumentLayout>
 #include <QPlainTextEdit>
 #include <QScrollBar>
@@ -114,16 +116,34 @@ void settle()
         QCoreApplication::processEvents();
 }
 
-void openAndVisit(RecWin *rec, const QByteArray &bytes)
+// Opening as the application opens: the documents are built away from the window,
+// which is busy only while they are put in and shown.
+void open(RecWin *rec, const QStringList &sections, int tab)
 {
-    QTabWidget *tabs = rec->MJType();
-    begin(Action::Open, 0, 0);
-    const QStringList sections = hd::flightPlanSections(bytes);
-    for (int i = 0; i < sections.size(); ++i)
-        rec->setTargetText(i, sections.at(i));
+    QList<QPlainTextEdit *> areas;
+    for (int i = 0; i < hd::TargetKindCount; ++i)
+        areas.append(tab < 0 || i == tab ? rec->MjEF(i) : nullptr);
+    QStringList texts = sections;
+    if (tab >= 0)
+        texts = texts.mid(0, tab + 1);
+    PlanDocuments documents(texts, areas);
+    QEventLoop built;
+    QObject::connect(&documents, &PlanDocuments::ready, &built, &QEventLoop::quit);
+    built.exec();
+    begin(Action::Open, std::max(tab, 0), 0);
+    for (int i = 0; i < documents.count(); ++i) {
+        if (areas.at(i))
+            documents.install(i);
+    }
     rec->repaint();
     settle();
     end();
+}
+
+void openAndVisit(RecWin *rec, const QByteArray &bytes)
+{
+    QTabWidget *tabs = rec->MJType();
+    open(rec, hd::flightPlanSections(bytes), -1);
     for (int tab : {1, 2, 3, 4, 5, 0}) {
         begin(Action::Tab, tab, 1);
         tabs->setCurrentIndex(tab);
@@ -163,16 +183,10 @@ void sweep(RecWin *rec, int tab, const QByteArray &bytes)
     rec->repaint();
     settle();
     // Opening with this tab in front: what the open probe cannot see of it.
-    begin(Action::Open, tab, 0);
     const QStringList sections = hd::flightPlanSections(bytes);
-    if (tab >= sections.size()) {
-        end();
+    if (tab >= sections.size())
         return;
-    }
-    rec->setTargetText(tab, sections.at(tab));
-    rec->repaint();
-    settle();
-    end();
+    open(rec, sections, tab);
     QPlainTextEdit *area = rec->MjEF(tab);
     QTextDocument *doc = area->document();
     auto *layout = qobject_cast<QPlainTextDocumentLayout *>(doc->documentLayout());
