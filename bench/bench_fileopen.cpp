@@ -302,6 +302,10 @@ int main(int argc, char **argv)
             if (!writeFile(path, bytes))
                 return 1;
             const Result r = runChild(path);
+            if ((i + 1) % 50 == 0) {
+                std::printf("%d files so far, %d opened\n", i + 1, opened + int(r.opened));
+                std::fflush(stdout);
+            }
             if (!r.opened)
                 continue;
             ++opened;

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTextDocument>
 
 using Six = QStringList;
 
@@ -70,6 +71,11 @@ private slots:
         fixture.open(18897);
         App::instance()->startUp();
         App::instance()->setOpenProbe(qEnvironmentVariable("HOVERDECK_BIN") + "/hoverdeck-openprobe");
+        // Not the defaults: an opened plan must keep what the areas were given.
+        for (int i = 0; i < 6; ++i) {
+            rec()->MjEF(i)->setFont(QFont(QStringLiteral("DejaVu Sans Mono"), 13));
+            rec()->MjEF(i)->setTabStopDistance(33);
+        }
         FileDialogs::setTestHooks({
             [this](const QString &type) {
                 dialogs << QStringLiteral("open ") + type;
@@ -173,6 +179,12 @@ private slots:
         QCOMPARE(areas(), held);
         QCOMPARE(errors, QStringList());
         QCOMPARE(warnings, QStringList());
+        for (int i = 0; i < 6; ++i) {
+            const QTextDocument *doc = rec()->MjEF(i)->document();
+            QCOMPARE(doc->defaultFont(), rec()->MjEF(i)->font());
+            QCOMPARE(doc->defaultTextOption().tabStopDistance(), 33.0);
+            QVERIFY(!doc->isUndoAvailable()); // Undo cannot bring the old plan back
+        }
         // PLAY follows the area assigned last, area 5.
         QCOMPARE(rec()->PlayBB()->isEnabled(), !held[5].isEmpty());
 
