@@ -5,10 +5,19 @@
 #include "FileTypes1.h"
 #include "FlightPlan.h"
 #include "MainMenuBar.h"
+#include "OpenWeighing.h"
+#include "PlanDocuments.h"
+#include "PlanWeigher.h"
 #include "RecWin.h"
+#include "TargetTexts.h"
 
 #include <QDir>
 #include <QLocale>
+#include <QPlainTextEdit>
+#include <QStyle>
+#include <QTabWidget>
+
+#include <utility>
 
 namespace {
 
@@ -23,12 +32,10 @@ void bringToFront(QWidget *window)
     window->activateWindow();
 }
 
-// Why a flight plan that could be read is not opened, in the user's words.
+// Why a flight plan is not read, in the user's words.
 QString refusalText(const hd::FlightPlanRead &read)
 {
     const QLocale locale;
-    const auto n = [&locale](qint64 value) { return locale.toString(value); };
-    const hd::LayoutLoad &load = read.load;
     switch (read.refused) {
     case hd::Refusal::NotAFile:
         switch (read.kind) {
@@ -43,27 +50,8 @@ QString refusalText(const hd::FlightPlanRead &read)
         }
         return App::tr("It is not a regular file.");
     case hd::Refusal::TooLarge:
-        return App::tr("It holds %1 bytes; at most about %2 can be shown in time.").arg(n(load.bytes), n(load.allowed));
-    case hd::Refusal::ManyLines:
-        return App::tr("It holds %1 lines; at most about %2 can be shown in time.").arg(n(load.lines), n(load.allowed));
-    case hd::Refusal::LongLines:
-        return App::tr("Its lines longer than %1 characters hold %2 bytes together (line %3 alone %4); "
-                       "at most about %5 can be shown in time.")
-            .arg(n(hd::ShowBudget::LongLine), n(load.longLineBytes), n(load.longestLineNumber), n(load.longestLine),
-                 n(load.allowed));
-    case hd::Refusal::StackedMarks:
-        return App::tr("Its characters carry %1 combining marks stacked more than %2 deep (line %3: %4 on one "
-                       "character); at most about %5 can be shown in time.")
-            .arg(n(load.stackedMarks), n(hd::ShowBudget::DeepStack), n(load.deepestStackLine), n(load.deepestStack),
-                 n(load.allowed));
-    case hd::Refusal::LongRuns:
-        if (load.longestRun > load.allowed)
-            return App::tr("Line %1 holds %2 characters in a row without a blank or other place to wrap the line; "
-                           "at most about %3 can be shown in time.")
-                .arg(n(load.longestRunLine), n(load.longestRun), n(load.allowed));
-        return App::tr("Its stretches without a blank or other place to wrap the line (line %1: %2 characters in a "
-                       "row) take as long to show as one of %3 characters; at most about %4 can be shown in time.")
-            .arg(n(load.longestRunLine), n(load.longestRun), n(load.equivalentRun), n(load.allowed));
+        return App::tr("It holds %1 bytes; a flight plan of more than %2 bytes is not opened.")
+            .arg(locale.toString(read.size), locale.toString(hd::MaxFlightPlanBytes));
     case hd::Refusal::None:
         break;
     }
@@ -80,6 +68,14 @@ App::App(int &argc, char **argv)
     setApplicationName(QStringLiteral("Hoverdeck"));
     // The windows close only through the controller's close sequence, which quits.
     setQuitOnLastWindowClosed(false);
+    mOpenProbe = QDir(applicationDirPath()).filePath(QStringLiteral("hoverdeck-openprobe"));
+    // A probe must not outlive the run: closing the controller quits.
+    connect(this, &QCoreApplication::aboutToQuit, this, &App::stopWeighing);
+}
+
+App::~App()
+{
+    stopWeighing();
 }
 
 App *App::instance()
@@ -140,24 +136,99 @@ bool App::RecOpen_Action(int)
     if (path.isEmpty())
         return false;
 
-    const hd::FileResult<hd::FlightPlanRead> read = hd::readFlightPlanFile(path);
+    hd::FileResult<hd::FlightPlanRead> read = hd::readFlightPlanFile(path);
     if (!read.ok) {
         FileDialogs::showFileError(
             parent,
             tr("The flight plan \"%1\" could not be read.\n%2").arg(QDir::toNativeSeparators(path), read.error));
         return false;
     }
-    // Showing what cannot be laid out quickly would freeze both windows, and the
-    // drone could not be landed meanwhile.
     if (read.value.refused != hd::Refusal::None) {
         FileDialogs::showFileError(parent,
                                    tr("The flight plan \"%1\" was not opened.\n%2")
                                        .arg(QDir::toNativeSeparators(path), refusalText(read.value)));
         return false;
     }
-    const QStringList &sections = read.value.sections;
+    // A second Open replaces the first, whose file is then not shown.
+    stopWeighing();
+    if (read.value.bytes.isEmpty()) {
+        emit flightPlanWeighed(true);
+        return true;
+    }
+    // Showing what cannot be laid out quickly would freeze both windows, and the
+    // drone could not be landed meanwhile: the file is weighed first, away from the
+    // window, which goes on answering.
+    mWeighedPath = path;
+    mWeighedBytes = std::move(read.value.bytes);
     RecWin *recorder = RecWin::instance();
-    for (int i = 0; i < sections.size(); ++i)
-        recorder->setTargetText(i, sections.at(i));
+    const PlanWeigher::Settings settings{mOpenProbe, mOpenBudgetNs, mOpenDeadlineMs,
+                                         recorder->MjEF(0)->font().toString(), style()->name()};
+    mWeigher = std::make_unique<PlanWeigher>(path, hd::OpenWeighing::fileHash(mWeighedBytes), settings);
+    connect(mWeigher.get(), &PlanWeigher::decided, this, &App::weighed);
+    setOverrideCursor(Qt::BusyCursor);
     return true;
+}
+
+void App::setOpenProbe(const QString &path)
+{
+    mOpenProbe = path;
+}
+
+void App::setOpenLimits(qint64 budgetNs, int deadlineMs)
+{
+    mOpenBudgetNs = budgetNs;
+    mOpenDeadlineMs = deadlineMs;
+}
+
+void App::weighed(const hd::OpenWeighing::Verdict &verdict)
+{
+    const QString path = mWeighedPath;
+    QByteArray bytes = std::exchange(mWeighedBytes, QByteArray());
+    stopWeighing();
+    RecWin *recorder = RecWin::instance();
+    if (verdict.kind != hd::OpenWeighing::Verdict::Accepted) {
+        QStringList tabs;
+        for (int i = 0; i < recorder->MJType()->count(); ++i)
+            tabs << recorder->MJType()->tabText(i);
+        FileDialogs::showFileError(
+            activeWindow(),
+            tr("The flight plan \"%1\" was not opened.\n%2")
+                .arg(QDir::toNativeSeparators(path),
+                     hd::OpenWeighing::refusalText(verdict, mOpenBudgetNs, mOpenDeadlineMs, tabs, QLocale())));
+        emit flightPlanWeighed(false);
+        return;
+    }
+    // Built away from the window and shown at once, all six in one go, so that
+    // nothing recorded meanwhile lands in half of an old and half of a new plan.
+    QList<QPlainTextEdit *> areas;
+    for (int i = 0; i < hd::TargetKindCount; ++i)
+        areas.append(recorder->MjEF(i));
+    setOverrideCursor(Qt::BusyCursor);
+    mDocuments = new PlanDocuments(hd::flightPlanSections(std::move(bytes)), areas, this);
+    connect(mDocuments, &PlanDocuments::ready, this, [this] {
+        PlanDocuments *documents = std::exchange(mDocuments, nullptr);
+        for (int i = 0; i < documents->count(); ++i)
+            documents->install(i);
+        documents->deleteLater();
+        restoreOverrideCursor();
+        emit flightPlanWeighed(true);
+    });
+}
+
+void App::stopWeighing()
+{
+    if (mDocuments) {
+        std::exchange(mDocuments, nullptr)->drop();
+        restoreOverrideCursor();
+    }
+    if (!mWeigher)
+        return;
+    // Destroyed later, as this may run inside the weigher's own signal; its probes
+    // are killed now.
+    PlanWeigher *weigher = mWeigher.release();
+    weigher->disconnect(this);
+    weigher->cancel();
+    weigher->deleteLater();
+    mWeighedBytes.clear();
+    restoreOverrideCursor();
 }

@@ -1,17 +1,13 @@
-// File > Open... with flight plans shaped to the opening budget (hd::ShowBudget), in the
-// real record and play window. Each shape is grown until its estimate just fits the
-// budget (a share of it, if given) or, when its name says "beyond", just exceeds it;
-// the recorded flights and the files at the size cap are as their names say.
-// "estimate" is hd::layoutLoad's. Each repetition opens the file in a fresh process
-// whose six texts hold a line each, after every tab has been shown once, as a user
-// would have: "first" is that first open, RecOpen_Action until the window has
-// painted; "again" opens the same file over itself; "step" is the longest single tab
-// switch or page scroll after the first open, over every text (up to 40 pages each,
-// from the first to the last). Run it with the machine's fonts and, to see rarer
-// scripts shaped, with a full set of fonts (FONTCONFIG_FILE naming a configuration
-// that adds them).
+// File > Open... in the real record and play window, with the weighing probes. Each
+// file is opened in a fresh process whose six texts hold a line each, after every tab
+// has been shown once, as a user would have. Printed per shape: how long until the
+// decision (the refusal time for a refused file), the longest stretch the window did
+// not answer from choosing the file until the plan was shown (its event loop is
+// sampled every 2 ms), and, for an opened plan, the slowest tab switch, the slowest
+// page (Page Down through each text, up to 40 pages, and Ctrl+End) afterwards.
 //
-//   bench_fileopen [repetitions] [name filter] [share of the budget]   (default 3, every shape, 1)
+//   bench_fileopen [name filter]
+//   bench_fileopen --search N [seed]   random files: the slowest action of each accepted one
 #include "BenchSupport.h"
 #include "FileDialogs.h"
 #include "FlightPlan.h"
@@ -21,18 +17,19 @@
 #include "StringTargets.h"
 
 #include <QElapsedTimer>
-#include <QProcess>
 #include <QFile>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QRandomGenerator>
 #include <QScrollBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTimer>
 
-#include <cmath>
 #include <cstring>
 #include <functional>
 
 using namespace bench;
-namespace budget = hd::ShowBudget;
 
 namespace {
 
@@ -44,55 +41,44 @@ void settle()
         QCoreApplication::processEvents();
 }
 
-// A plan of six texts alike, joined as the writer joins them.
-QString six(const QString &text)
+QString six(const QString &text, int tab = -1)
 {
-    return QStringList(6, text).join(Marker);
+    QStringList texts(6, QStringLiteral("up 20"));
+    for (int i = 0; i < 6; ++i) {
+        if (tab < 0 || tab == i)
+            texts[i] = text;
+    }
+    return texts.join(Marker);
 }
 
-// The run that alone takes ns to lay out.
-qsizetype run(double ns)
-{
-    return qsizetype(std::sqrt(ns / budget::NsPerRunSquare));
-}
-
-// n runs of r characters c, one blank apart.
-QString runs(int n, qsizetype r, QChar c)
-{
-    return QStringList(n, QString(r, c)).join(u' ');
-}
-
-// Words repeated in one line that takes ns to lay out.
-QString wordsLine(double ns, const QString &word)
-{
-    const double bytes = ns / budget::NsPerLongLineByte;
-    return word.repeated(qsizetype(bytes / double(word.toUtf8().size())));
-}
-
-// Lines that take ns to open.
-QString lines(double ns, const QString &line)
-{
-    const double each = budget::NsPerLine + budget::NsPerByte * double(line.toUtf8().size() + 1);
-    return QStringList(qsizetype(ns / each), line).join(u'\n');
-}
-
-// Motions, queries, a speed command, a stick command and a curve, as a flight has them.
+// Motions, queries, a stick command and a curve, as a flight has them; with breaks,
+// the flight stops, lands or loses the link now and then and goes on.
 const char *const FlightMix[][2] = {
     {"up", "20"},   {"cw", "45"},    {"forward", "50"}, {"battery?", ""},    {"flip", "f"},
     {"left", "30"}, {"height?", ""}, {"speed", "50"},   {"rc 0 20 0 0", ""}, {"down", "20"},
     {"ccw", "90"},  {"back", "40"},  {"attitude?", ""}, {"right", "25"},     {"curve", "20 20 20 40 40 40 30"},
 };
 
-// The six texts of a flight of n commands as the recorder writes them, saved.
-QString recordedFlight(qsizetype n)
+enum class Flight { InFlight, AfterStop, Sticks, Breaks };
+
+// The six texts of a recording of n commands, as the recorder writes them, saved.
+QString recordedFlight(qsizetype n, Flight kind)
 {
     StringTargets texts;
     ManualClock clock;
     hd::ProgramTextGenerator generator(texts, clock);
+    generator.CreateIJList(QStringLiteral("command"), QString());
     generator.CreateIJList(QStringLiteral("takeoff"), QString());
-    for (qsizetype i = 1; i <= n - 2; ++i) {
+    if (kind == Flight::AfterStop)
+        generator.CreateIJList(QStringLiteral("stop"), QString());
+    const char *const breaks[] = {"stop", "land", "emergency", "takeoff"};
+    for (qsizetype i = 1; i <= n - 3; ++i) {
         clock.advance(7 + i % 50);
-        const auto &c = FlightMix[i % std::size(FlightMix)];
+        if (kind == Flight::Breaks && i % 997 == 0) {
+            generator.CreateIJList(QString::fromLatin1(breaks[(i / 997) % 4]), QString());
+            continue;
+        }
+        const auto &c = kind == Flight::Sticks ? FlightMix[8] : FlightMix[i % std::size(FlightMix)];
         generator.CreateIJList(QString::fromLatin1(c[0]), QString::fromLatin1(c[1]));
     }
     clock.advance(30);
@@ -100,179 +86,126 @@ QString recordedFlight(qsizetype n)
     return hd::composeFlightPlan(QStringList(texts.texts.begin(), texts.texts.end()));
 }
 
-enum Expect { Opens, Refused, Either };
-
 struct Shape
 {
     const char *name;
-    std::function<QString(double)> text; // about that many ns to open
-    Expect expect = Opens;               // Either: as long as named, not fitted to the budget
-    qint64 sparse = 0;                   // instead of a text: a file of that many bytes, all holes
+    std::function<QByteArray()> bytes;
 };
+
+QString stacks(int lines)
+{
+    return QStringList(lines, u'a' + QString(3990, QChar(0x301))).join(u'\n');
+}
 
 QList<Shape> shapes()
 {
-    const QChar w = u'W', hangul = QChar(0xAC00);
-    const QString latin = QStringLiteral("?\"QZ U 20\"?\"QZ battery?\" "), cjk = QStringLiteral("飛行計画、");
-    // Right to left within left to right, and letters under stacks of combining marks.
-    const QString mixed = QStringLiteral("up 20 שלום עולם forward مرحبا بالعالم ");
-    const QString marks = QStringLiteral("a\u0301\u0316\u0308\u0323e\u0300\u0317\u0303\u0324 ");
-    const QString command = QStringLiteral("up 20") + QString(236, u' ') + QStringLiteral(":WAIT30");
-    const QString shortCommand = QStringLiteral("up 20:WAIT30");
+    const auto u = [](const QString &s) { return s.toUtf8(); };
+    const QString upLines = QStringList(200, QStringLiteral("up 20")).join(u'\n');
     return {
-        {"one run, W", [=](double t) { return QString(run(t), w); }},
-        {"one run, em dash", [](double t) { return QString(run(t), QChar(0x2014)); }},
-        {"one run, three-em dash", [](double t) { return QString(run(t), QChar(0x2E3B)); }},
-        {"one run, @", [](double t) { return QString(run(t), u'@'); }},
-        {"one run, x", [](double t) { return QString(run(t), u'x'); }},
-        {"one run, Hangul", [=](double t) { return QString(run(t), hangul); }},
-        {"one run, Khmer vowel sign", [](double t) { return QString(run(t), QChar(0x17C1)); }},
-        {"one run, Khmer sign", [](double t) { return QString(run(t), QChar(0x17C6)); }},
-        {"one run, Hebrew", [](double t) { return QString(run(t), QChar(0x05D0)); }},
-        {"one run, combining mark", [](double t) { return u'a' + QString(run(t), QChar(0x0301)); }},
-        {"one run per text, W", [=](double t) { return six(QString(run(t / 6), w)); }},
-        // A pair costs 4 r * r, 16 runs 46 r * r (each run and twice the next).
-        {"pairs one blank apart, W", [=](double t) { return six(runs(2, run(t / 24), w)); }},
-        {"16 runs one blank apart, W", [=](double t) { return six(runs(16, run(t / (6 * 46)), w)); }},
-        {"runs on 10 lines per text, W",
-         [=](double t) { return six(QStringList(10, QString(run(t / 60), w)).join(u'\n')); }},
-        {"long lines of words, Latin", [=](double t) { return six(wordsLine(t / 6, latin)); }},
-        {"long lines of words, CJK", [=](double t) { return six(wordsLine(t / 6, cjk)); }},
-        {"long lines of words, RTL mixed", [=](double t) { return six(wordsLine(t / 6, mixed)); }},
-        {"long lines of words, marks", [=](double t) { return six(wordsLine(t / 6, marks)); }},
-        // Every character a place to break.
-        {"long lines of %", [](double t) { return six(wordsLine(t / 6, QStringLiteral("%"))); }},
-        {"lines just short of long, W", [=](double t) { return six(lines(t / 6, QString(budget::LongLine, w))); }},
-        {"command lines, largest file", [=](double t) { return lines(t, command); }},
-        {"CJK lines", [=](double t) { return lines(t, cjk.repeated(16)); }},
-        {"RTL mixed lines", [=](double t) { return lines(t, mixed.repeated(4)); }},
-        {"short command lines", [=](double t) { return six(lines(t / 6, shortCommand)); }},
-        {"empty lines", [](double t) { return six(lines(t / 6, QString())); }},
-        {"run and long lines, W and CJK",
-         [=](double t) { return six(QString(run(t / 12), w) + u'\n' + wordsLine(t / 12, cjk)); }},
-        {"run and short lines, W",
-         [=](double t) { return six(QString(run(t / 12), w) + u'\n' + lines(t / 12, QStringLiteral("up 20"))); }},
-        {"all four parts, W",
-         [=](double t) {
-             return six(QString(run(t / 24), w) + u'\n' + wordsLine(t / 24, latin) + u'\n'
-                        + lines(t / 48, QStringLiteral("up 20")) + u'\n' + lines(t / 48, command));
-         }},
-        // Each command adds about 16 us to the estimate.
-        {"recorded flight, longest", [](double t) { return recordedFlight(qsizetype(t / 16000)); }},
-        {"recorded flight, 40k commands", [](double) { return recordedFlight(40000); }, Either},
-        {"recorded flight, 150k commands", [](double) { return recordedFlight(150000); }, Either},
-        {"one run beyond, W", [=](double t) { return QString(run(t), w); }, Refused},
-        {"short command lines beyond", [=](double t) { return six(lines(t / 6, shortCommand)); }, Refused},
-        {"command lines beyond", [=](double t) { return lines(t, command); }, Refused},
-        // As large as is read at all, and refused once read.
-        {"command lines up to the size cap",
-         [=](double) { return (command + u'\n').repeated(qsizetype(budget::MaxFileBytes) / (command.size() + 1)); },
-         Either},
-        {"over the size cap", {}, Either, budget::MaxFileBytes + 1},
-        {"1 TiB", {}, Either, qint64(1) << 40},
+        {"run of 48,000 W", [=] { return u(QString(48000, u'W')); }},
+        {"run of 64,000 W", [=] { return u(QString(64000, u'W')); }},
+        {"500,000 short lines", [=] { return QByteArray("up 20\n").repeated(500000); }},
+        {"long lines of words, 6 x 270 KB",
+         [=] { return u(six(QStringLiteral("?\"QZ U 20\"?\"QZ battery?\" ").repeated(10000))); }},
+        {"60 lines under 3,990 marks", [=] { return u(stacks(60)); }},
+        {"the same below the first screen", [=] { return u(upLines + u'\n' + stacks(60)); }},
+        {"the same in a later tab", [=] { return u(six(stacks(60), 4)); }},
+        {"1,000 x up 20 + 3,990 U+2029",
+         [=] { return u((QStringLiteral("up 20") + QString(3990, QChar(0x2029))).repeated(1000)); }},
+        {"e + U+0301, 20,000 lines",
+         [=] { return u(QStringList(20000, QStringLiteral("cafe\u0301 up 20")).join(u'\n')); }},
+        {"CR LF, 100,000 lines", [=] { return QByteArray("up 20:WAIT30\r\n").repeated(100000); }},
+        {"65k commands in flight", [=] { return u(recordedFlight(65000, Flight::InFlight)); }},
+        {"65k commands after stop", [=] { return u(recordedFlight(65000, Flight::AfterStop)); }},
+        {"65k stick commands", [=] { return u(recordedFlight(65000, Flight::Sticks)); }},
+        {"65k with stop/land/emergency", [=] { return u(recordedFlight(65000, Flight::Breaks)); }},
+        {"over the size cap", [=] { return QByteArray(hd::MaxFlightPlanBytes + 1, 'x'); }},
     };
-}
-
-double estimateNs(const QString &plan)
-{
-    return hd::layoutLoad(plan.toUtf8()).ns;
-}
-
-// The shape's text whose estimate is closest to the limit from inside, or from
-// outside for a shape expected to be refused.
-QString fitted(const Shape &shape, double limit)
-{
-    double inside = 0, outside = limit;
-    while (estimateNs(shape.text(outside)) <= limit) {
-        inside = outside;
-        outside *= 2;
-    }
-    while (outside - inside > outside * 1e-4) {
-        const double t = (inside + outside) / 2;
-        (estimateNs(shape.text(t)) <= limit ? inside : outside) = t;
-    }
-    return shape.text(shape.expect == Refused ? outside : inside);
 }
 
 struct Result
 {
-    double openMs = 0;
-    double againMs = 0;
-    double worstStepMs = 0;
-    bool refused = false;
+    double decisionMs = 0, longestGapMs = 0, tabMs = 0, pageMs = 0;
+    bool opened = false;
+    QString message;
 };
 
-double openMs(RecWin *rec, bool *refused)
+double timed(RecWin *rec, const std::function<void()> &action)
 {
-    QElapsedTimer timer;
-    timer.start();
-    *refused = !App::instance()->RecOpen_Action(0);
+    QElapsedTimer t;
+    t.start();
+    action();
     rec->repaint();
     settle();
-    return timer.nsecsElapsed() / 1e6;
+    return double(t.nsecsElapsed()) / 1e6;
 }
 
-// In a fresh process, with every tab shown once as a user would have: the first
-// open of the file, the longest step after it, and opening it again over itself.
-Result measure(RecWin *rec)
-{
-    Result r;
-    r.openMs = openMs(rec, &r.refused);
-    QElapsedTimer timer;
-    for (int tab = 0; tab < 6; ++tab) {
-        timer.start();
-        rec->MJType()->setCurrentIndex(tab);
-        rec->repaint();
-        settle();
-        r.worstStepMs = std::max(r.worstStepMs, timer.nsecsElapsed() / 1e6);
-        QScrollBar *bar = rec->MjEF(tab)->verticalScrollBar();
-        const int pages = std::min(40, bar->maximum() / std::max(1, bar->pageStep()) + 1);
-        for (int p = 1; p <= pages; ++p) {
-            timer.restart();
-            bar->setValue(int(qint64(bar->maximum()) * p / pages));
-            rec->repaint();
-            settle();
-            r.worstStepMs = std::max(r.worstStepMs, timer.nsecsElapsed() / 1e6);
-        }
-    }
-    rec->MJType()->setCurrentIndex(0);
-    settle();
-    bool refused = false;
-    r.againMs = openMs(rec, &refused);
-    return r;
-}
-
-// The child: opens path once in a fresh application and prints what measure() gives,
-// then the refusal's message on a line of its own.
+// The child: one open in a fresh application.
 int openOnce(int argc, char **argv, const QString &path)
 {
     App app(argc, argv);
-    // Nothing here sends, and the link stays closed.
     openWindows(app);
+    app.setOpenProbe(QString::fromLocal8Bit(qgetenv("HOVERDECK_BIN")) + QStringLiteral("/hoverdeck-openprobe"));
+    if (qEnvironmentVariableIsSet("HOVERDECK_OPEN_BUDGET_MS"))
+        app.setOpenLimits(qEnvironmentVariableIntValue("HOVERDECK_OPEN_BUDGET_MS") * 1'000'000LL, App::OpenDeadlineMs);
     RecWin *rec = RecWin::instance();
     rec->show();
     rec->raise();
     for (int i = 0; i < 6; ++i) {
+        rec->setTargetText(i, QStringLiteral("old"));
         rec->MJType()->setCurrentIndex(i);
         rec->repaint();
         settle();
     }
-    // Texts that were there make the first open lay a text's only line out twice.
-    for (int i = 0; i < 6; ++i)
-        rec->setTargetText(i, QStringLiteral("old"));
     rec->MJType()->setCurrentIndex(0);
     settle();
-    QString message;
-    FileDialogs::setTestHooks(
-        {[&path](const QString &) { return path; }, {}, [&message](const QString &m) { message = m; }});
-    const Result r = measure(rec);
-    std::printf("%f %f %f %d\n%s\n", r.openMs, r.againMs, r.worstStepMs, int(r.refused),
-                qPrintable(message.section(u'\n', 1).simplified()));
+    Result r;
+    FileDialogs::setTestHooks({[&path](const QString &) { return path; },
+                               {},
+                               [&r](const QString &m) { r.message = m.section(u'\n', 1).simplified(); }});
+    QElapsedTimer sinceTick, all;
+    QTimer ticks;
+    ticks.setInterval(2);
+    QObject::connect(&ticks, &QTimer::timeout, [&] {
+        r.longestGapMs = std::max(r.longestGapMs, double(sinceTick.nsecsElapsed()) / 1e6);
+        sinceTick.restart();
+    });
+    int decided = 0; // 1: refused, 2: opened
+    QObject::connect(&app, &App::flightPlanWeighed, [&decided](bool opened) { decided = opened ? 2 : 1; });
+    all.start();
+    sinceTick.start();
+    ticks.start();
+    const bool started = app.RecOpen_Action(0);
+    while (started && !decided && all.elapsed() < 60000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+    r.decisionMs = double(all.nsecsElapsed()) / 1e6;
+    // The plan's first paint belongs to opening.
+    rec->repaint();
+    settle();
+    r.longestGapMs = std::max(r.longestGapMs, double(sinceTick.nsecsElapsed()) / 1e6);
+    ticks.stop();
+    r.opened = started && decided == 2;
+    if (r.opened) {
+        for (int tab : {1, 2, 3, 4, 5, 0})
+            r.tabMs = std::max(r.tabMs, timed(rec, [&] { rec->MJType()->setCurrentIndex(tab); }));
+        for (int tab = 0; tab < 6; ++tab) {
+            rec->MJType()->setCurrentIndex(tab);
+            settle();
+            QPlainTextEdit *area = rec->MjEF(tab);
+            QScrollBar *bar = area->verticalScrollBar();
+            for (int p = 0; p < 40 && bar->value() < bar->maximum(); ++p)
+                r.pageMs = std::max(r.pageMs, timed(rec, [&] { bar->triggerAction(QScrollBar::SliderPageStepAdd); }));
+            r.pageMs = std::max(r.pageMs, timed(rec, [&] { area->moveCursor(QTextCursor::Start); }));
+            r.pageMs = std::max(r.pageMs, timed(rec, [&] { area->moveCursor(QTextCursor::End); }));
+        }
+    }
+    std::printf("%f %f %f %f %d\n%s\n", r.decisionMs, r.longestGapMs, r.tabMs, r.pageMs, int(r.opened),
+                qPrintable(r.message));
     std::fflush(stdout);
     std::_Exit(0);
 }
 
-Result runChild(const QString &path, QString *message)
+Result runChild(const QString &path)
 {
     QProcess child;
     child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -283,17 +216,67 @@ Result runChild(const QString &path, QString *message)
         std::exit(1);
     }
     const QStringList lines = QString::fromLocal8Bit(child.readAllStandardOutput()).split(u'\n');
-    const QStringList figures = lines.value(0).split(u' ');
-    if (figures.size() != 4) {
-        std::fprintf(stderr, "the child that opens %s said: %s\n", qPrintable(path), qPrintable(lines.join(u'\n')));
+    const QStringList f = lines.value(0).split(u' ');
+    if (f.size() != 5) {
+        std::fprintf(stderr, "the child said: %s\n", qPrintable(lines.join(u'\n')));
         std::exit(1);
     }
-    r.openMs = figures[0].toDouble();
-    r.againMs = figures[1].toDouble();
-    r.worstStepMs = figures[2].toDouble();
-    r.refused = figures[3] == QLatin1String("1");
-    *message = lines.value(1);
+    r.decisionMs = f[0].toDouble();
+    r.longestGapMs = f[1].toDouble();
+    r.tabMs = f[2].toDouble();
+    r.pageMs = f[3].toDouble();
+    r.opened = f[4] == QLatin1String("1");
+    r.message = lines.value(1);
     return r;
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// Random files mixing shapes, placed anywhere; for each opened one, the slowest single
+// action in the real window against the budget.
+QByteArray randomFile(QRandomGenerator &rng)
+{
+    const auto pick = [&rng](int n) { return int(rng.bounded(n)); };
+    const QList<std::function<QString()>> pieces = {
+        [&] { return QStringLiteral("up 20:WAIT30\n").repeated(1 + pick(3000)); },
+        [&] { return QString(1 + pick(30000), QChar(u"W@x\u2014\u2E3B\uAC00\u05D0\u17C6"[pick(8)])); },
+        [&] { return u'a' + QString(1 + pick(4000), QChar(u"\u0301\u17C1\u0E31"[pick(3)])) + u'\n'; },
+        [&] {
+            return QStringLiteral("cafe\u0301 \u0627\u0644\u0639\u0631\u0628\u064A\u0629 ").repeated(1 + pick(4000));
+        },
+        [&] {
+            return QStringLiteral("\u0915\u094D\u0937\u093F \u1780\u17D2\u1798\u17C2\u179A ").repeated(1 + pick(3000));
+        },
+        [&] { return QString(1 + pick(3000), QChar(u"\u2029\u2028\t\r\x01\x0B"[pick(6)])); },
+        [&] { return QStringLiteral("?\"QZ rc 0 20 0 0\"").repeated(1 + pick(5000)); },
+        [&] { return QStringLiteral("\u98DB\u884C\u8A08\u753B\u3001").repeated(1 + pick(20000)); },
+    };
+    QStringList texts(6);
+    const int count = 1 + pick(6);
+    for (int k = 0; k < count; ++k) {
+        const int tab = pick(6);
+        QString piece = pieces[pick(int(pieces.size()))]();
+        switch (pick(3)) { // first screen, middle, end
+        case 0:
+            texts[tab].prepend(piece + u'\n');
+            break;
+        case 1:
+            texts[tab].insert(texts[tab].size() / 2, u'\n' + piece + u'\n');
+            break;
+        default:
+            texts[tab] += u'\n' + piece;
+        }
+        if (pick(4) == 0)
+            texts[tab].prepend(QStringLiteral("up 20\n").repeated(pick(400)));
+    }
+    QByteArray bytes = texts.join(Marker).toUtf8();
+    if (pick(8) == 0)
+        bytes.insert(pick(int(bytes.size())), "\xFF\xC0");
+    return bytes;
 }
 
 } // namespace
@@ -303,81 +286,62 @@ int main(int argc, char **argv)
     quietOffscreenByDefault();
     if (argc == 3 && std::strcmp(argv[1], "--open-once") == 0)
         return openOnce(argc, argv, QString::fromLocal8Bit(argv[2]));
-    const int repetitions = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
-    const QString filter = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
-    const double share = argc > 3 ? std::atof(argv[3]) : 1.0;
-
     QCoreApplication app(argc, argv);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("plan.txt"));
+    const double budgetMs = double(App::OpenBudgetNs) / 1e6;
 
-    std::printf("budget %.0f ms: %.1f ns a byte, %.0f ns a line, %.0f ns a byte of lines over %lld characters, "
-                "%.3f ns a square character of runs; files over %lld bytes refused unread\n",
-                budget::BudgetNs / 1e6, budget::NsPerByte, budget::NsPerLine, budget::NsPerLongLineByte,
-                qint64(budget::LongLine), budget::NsPerRunSquare, qint64(budget::MaxFileBytes));
-    std::printf("first: the first open in a fresh process; again: the same file over itself; "
-                "medians of %d, min..max\n",
-                repetitions);
-    std::printf("%-34s %11s %8s %7s %13s %7s %13s %6s\n", "shape", "bytes", "estimate", "first", "min..max", "again",
-                "min..max", "step");
-    double worstOpen = 0, worstRefusal = 0;
-    QString worstOpenShape, worstRefusalShape;
+    if (argc >= 3 && std::strcmp(argv[1], "--search") == 0) {
+        const int n = std::atoi(argv[2]);
+        QRandomGenerator rng(argc > 3 ? quint32(std::atoi(argv[3])) : 1u);
+        double worst = 0;
+        int opened = 0;
+        QString worstPath = dir.filePath(QStringLiteral("worst.txt"));
+        for (int i = 0; i < n; ++i) {
+            const QByteArray bytes = randomFile(rng);
+            if (!writeFile(path, bytes))
+                return 1;
+            const Result r = runChild(path);
+            if ((i + 1) % 50 == 0) {
+                std::printf("%d files so far, %d opened\n", i + 1, opened + int(r.opened));
+                std::fflush(stdout);
+            }
+            if (!r.opened)
+                continue;
+            ++opened;
+            const double slowest = std::max({r.longestGapMs, r.tabMs, r.pageMs});
+            if (slowest > worst) {
+                worst = slowest;
+                QFile::remove(worstPath);
+                QFile::copy(path, worstPath);
+                std::printf("file %d (%lld bytes): slowest action %.0f ms, %.2f of the probe's budget\n", i,
+                            qint64(bytes.size()), slowest, slowest / budgetMs);
+                std::fflush(stdout);
+            }
+        }
+        std::printf("%d files, %d opened; the slowest action of an opened one: %.0f ms, %.2f of the budget "
+                    "(%.0f ms), %.2f of 1 s\n",
+                    n, opened, worst, worst / budgetMs, budgetMs, worst / 1000);
+        if (qEnvironmentVariableIsSet("HOVERDECK_KEEP_WORST"))
+            QFile::copy(worstPath, qEnvironmentVariable("HOVERDECK_KEEP_WORST"));
+        return 0;
+    }
+
+    const QString filter = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
+    std::printf("probe budget %.0f ms per action, deadline %d ms\n", budgetMs, App::OpenDeadlineMs);
+    std::printf("%-34s %10s %9s %7s %7s %7s\n", "shape", "bytes", "decision", "busy", "tab", "page");
     for (const Shape &shape : shapes()) {
         if (!filter.isEmpty() && !QString::fromUtf8(shape.name).contains(filter))
             continue;
-        qint64 size = shape.sparse;
-        double estimate = 0;
-        QString text;
-        QFile file(path);
-        if (shape.sparse > 0) {
-            if (!file.open(QIODevice::WriteOnly) || !file.resize(shape.sparse))
-                return 1;
-        } else {
-            text = shape.expect == Either ? shape.text(0) : fitted(shape, budget::BudgetNs * share);
-            const QByteArray bytes = text.toUtf8();
-            estimate = hd::layoutLoad(bytes).ns;
-            size = bytes.size();
-            if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-                return 1;
-        }
-        file.close();
-        std::vector<double> open, again;
-        double worst = 0;
-        bool refused = false;
-        QString message;
-        for (int i = 0; i < repetitions; ++i) {
-            const Result r = runChild(path, &message);
-            refused = r.refused;
-            if ((shape.expect == Opens && r.refused) || (shape.expect == Refused && share == 1 && !r.refused)) {
-                std::fprintf(stderr, "%s: %s\n%s\n", shape.name, r.refused ? "refused" : "opened", qPrintable(message));
-                return 1;
-            }
-            open.push_back(r.openMs);
-            again.push_back(r.againMs);
-            worst = std::max(worst, r.worstStepMs);
-        }
-        const double slowest = percentile(open, 100);
-        if (!refused && slowest > worstOpen) {
-            worstOpen = slowest;
-            worstOpenShape = QString::fromUtf8(shape.name);
-        }
-        if (refused && slowest > worstRefusal) {
-            worstRefusal = slowest;
-            worstRefusalShape = QString::fromUtf8(shape.name);
-        }
-        std::printf("%-34s %11lld %8.0f %7.0f %6.0f..%-6.0f %7.0f %6.0f..%-6.0f %6.0f%s\n",
-                    qPrintable(QString::fromUtf8(shape.name)), size, estimate / 1e6, percentile(open, 50),
-                    percentile(open, 0), slowest, percentile(again, 50), percentile(again, 0), percentile(again, 100),
-                    worst, refused ? "  (refused)" : "");
-        if (refused)
-            std::printf("    %s\n", qPrintable(message));
-        if (QString::fromUtf8(shape.name).startsWith(QLatin1String("recorded flight")))
-            std::printf("    %lld lines in the plain command list\n",
-                        qint64(text.section(Marker, 0, 0).count(u'\n') + 1));
+        const QByteArray bytes = shape.bytes();
+        if (!writeFile(path, bytes))
+            return 1;
+        const Result r = runChild(path);
+        std::printf("%-34s %10lld %9.0f %7.0f %7.0f %7.0f%s\n", shape.name, qint64(bytes.size()), r.decisionMs,
+                    r.longestGapMs, r.tabMs, r.pageMs, r.opened ? "" : "  (refused)");
+        if (!r.opened)
+            std::printf("    %s\n", qPrintable(r.message));
         std::fflush(stdout);
     }
-    std::printf("slowest first open accepted: %.0f ms (%s), %.2f of the budget\n", worstOpen,
-                qPrintable(worstOpenShape), worstOpen / (budget::BudgetNs / 1e6));
-    std::printf("slowest refusal: %.0f ms (%s)\n", worstRefusal, qPrintable(worstRefusalShape));
     return 0;
 }

@@ -13,7 +13,7 @@ HOVERDECK_FUZZ=1 bash scripts/deps.sh
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DHOVERDECK_FUZZ=ON -DHOVERDECK_BENCH=OFF \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 # fuzz_logbreaks takes no outside input, but every copy from the message log reads it.
-targets=(fuzz_state fuzz_answer fuzz_playback fuzz_flightplan fuzz_generator fuzz_layoutload fuzz_logbreaks)
+targets=(fuzz_state fuzz_answer fuzz_playback fuzz_flightplan fuzz_generator fuzz_logbreaks)
 cmake --build build-fuzz --target "${targets[@]}"
 
 budget=${1:-}

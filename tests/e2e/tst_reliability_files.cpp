@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QScopeGuard>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 
 #include <atomic>
@@ -92,7 +94,10 @@ class tst_ReliabilityFiles : public QObject
     bool open(const QString &path)
     {
         chosen = path;
-        return App::instance()->RecOpen_Action(0);
+        QSignalSpy weighed(App::instance(), &App::flightPlanWeighed);
+        if (!App::instance()->RecOpen_Action(0))
+            return false;
+        return (!weighed.isEmpty() || weighed.wait(BoundMs)) && weighed.constFirst().constFirst().toBool();
     }
 
     // Command lines of about lineLength bytes (at least the recorder's own
@@ -122,6 +127,7 @@ private slots:
     {
         QVERIFY(dir.isValid());
         App::instance()->startUp();
+        App::instance()->setOpenProbe(qEnvironmentVariable("HOVERDECK_BIN") + "/hoverdeck-openprobe");
         f.open(18899); // aimed at loopback before anything can send; nothing is sent here
         FileDialogs::setTestHooks({
             [this](const QString &) { return chosen; },
@@ -196,8 +202,8 @@ private slots:
     {
         QTest::addColumn<qsizetype>("size");
         QTest::addColumn<int>("lineLength");
-        QTest::newRow("40 MB, 160k lines") << FortyMB << 250;
-        QTest::newRow("2.5 MB, 200k short lines") << FortyMB / 16 << 0;
+        QTest::newRow("1 MB, 4k lines") << FortyMB / 40 << 250;
+        QTest::newRow("0.3 MB, 20k short lines") << FortyMB / 128 << 0;
     }
     void largePlanOpens()
     {
@@ -232,26 +238,53 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QStringList>("said"); // in the refusal; none: opens
 
-        QTest::newRow("run inside the budget") << "file" << QByteArray(48000, 'W') << QStringList();
-        QTest::newRow("run beyond") << "file" << QByteArray(64000, 'W')
-                                    << QStringList{"Line 1 holds 64,000 characters in a row",
-                                                   "at most about 56,592 can be shown in time."};
-        QTest::newRow("short lines beyond")
-            << "file" << QByteArray("up 20\n").repeated(500000)
-            << QStringList{"It holds 500,001 lines; at most about 404,530 can be shown in time."};
+        QTest::addColumn<QString>("limits"); // budget0, deadline0, noprobe: set so; none: as shipped
+
+        const QLocale here;
+        QTest::newRow("run well inside the budget") << "file" << QByteArray(4000, 'W') << QStringList() << "";
+        // Each line just short of the old "long line", under a deep stack of marks.
+        const QByteArray stacks = QStringList(60, "a" + QString(3990, QChar(0x301))).join(u'\n').toUtf8();
+        QTest::newRow("stacked marks in the first screen")
+            << "file" << stacks
+            << QStringList{"Opening it would keep the window busy for more than ",
+                           "at most " + here.toString(App::OpenBudgetNs / 1'000'000) + " ms is allowed"}
+            << "";
+        // The file's size and the cap, each once.
+        const qint64 cap = hd::MaxFlightPlanBytes;
+        QTest::newRow("too large, refused unread")
+            << "sparse" << QByteArray::number(cap + 1)
+            << QStringList{"It holds " + here.toString(cap + 1) + " bytes; a flight plan of more than "
+                           + here.toString(cap) + " bytes is not opened."}
+            << "";
+        QTest::newRow("any action beyond the budget")
+            << "file" << QByteArray("up 20") << QStringList{"Opening it would keep the window busy"} << "budget0";
+        QTest::newRow("past the deadline")
+            << "file" << QByteArray("up 20") << QStringList{"could not be weighed within 0 seconds"} << "deadline0";
+        QTest::newRow("no probe: closed")
+            << "file" << QByteArray("up 20") << QStringList{"could not be weighed: the helper program"} << "noprobe";
         // After landing, recorded commands go on without line ends.
-        const QByteArray session = QByteArray("?\"QZ rc 0 -20 100 0\"").repeated(7000);
+        const QByteArray session = QByteArray("?\"QZ rc 0 -20 100 0\"").repeated(1000);
         QTest::newRow("recorded session, long lines with blanks")
-            << "file" << QList<QByteArray>(6, session).join("\n//--------------------//\n") << QStringList();
-        QTest::newRow("FIFO") << "fifo" << QByteArray() << QStringList{"pipe"};
-        QTest::newRow("folder") << "folder" << QByteArray() << QStringList{"folder"};
+            << "file" << QList<QByteArray>(6, session).join("\n//--------------------//\n") << QStringList() << "";
+        QTest::newRow("FIFO") << "fifo" << QByteArray() << QStringList{"pipe"} << "";
+        QTest::newRow("folder") << "folder" << QByteArray() << QStringList{"folder"} << "";
     }
     void showLimits()
     {
         QFETCH(QString, kind);
         QFETCH(QByteArray, bytes);
         QFETCH(QStringList, said);
+        QFETCH(QString, limits);
         const QString path = dir.filePath(QString::fromLatin1(QTest::currentDataTag()));
+        App *app = App::instance();
+        const QString probe = qEnvironmentVariable("HOVERDECK_BIN") + "/hoverdeck-openprobe";
+        app->setOpenLimits(limits == "budget0" ? 0 : App::OpenBudgetNs,
+                           limits == "deadline0" ? 0 : App::OpenDeadlineMs);
+        app->setOpenProbe(limits == "noprobe" ? dir.filePath("no-such-probe") : probe);
+        const auto restore = qScopeGuard([&] {
+            app->setOpenLimits(App::OpenBudgetNs, App::OpenDeadlineMs);
+            app->setOpenProbe(probe);
+        });
         const QByteArray name = QFile::encodeName(path);
         BlockedWriter writer;
         if (kind == "fifo") {
@@ -259,6 +292,10 @@ private slots:
             // A writer waits in open() until a reader opens the pipe.
             writer.start(name);
             QTRY_VERIFY(sleepsInOpen(writer.tid));
+        } else if (kind == "sparse") {
+            QFile sparse(path);
+            QVERIFY(sparse.open(QIODevice::WriteOnly) && sparse.resize(bytes.toLongLong()));
+            bytes.clear();
         } else {
             QVERIFY(kind == "folder" ? QDir().mkdir(path) : writeBytes(path, bytes));
         }

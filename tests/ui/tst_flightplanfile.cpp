@@ -4,7 +4,9 @@
 #include "MainMenuBar.h"
 
 #include <QFile>
+#include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTextDocument>
 
 using Six = QStringList;
 
@@ -53,7 +55,14 @@ class tst_FlightPlanFile : public QObject
     }
 
     bool save() { return rec()->FileRecSave_Action(0); }
-    bool open() { return App::instance()->RecOpen_Action(0); }
+    // An Open that starts weighing ends with the plan shown or refused.
+    static bool open()
+    {
+        QSignalSpy weighed(App::instance(), &App::flightPlanWeighed);
+        if (!App::instance()->RecOpen_Action(0))
+            return false;
+        return (!weighed.isEmpty() || weighed.wait(20000)) && weighed.constFirst().constFirst().toBool();
+    }
 
 private slots:
     void initTestCase()
@@ -61,6 +70,12 @@ private slots:
         QVERIFY(dir.isValid());
         fixture.open(18897);
         App::instance()->startUp();
+        App::instance()->setOpenProbe(qEnvironmentVariable("HOVERDECK_BIN") + "/hoverdeck-openprobe");
+        // Not the defaults: an opened plan must keep what the areas were given.
+        for (int i = 0; i < 6; ++i) {
+            rec()->MjEF(i)->setFont(QFont(QStringLiteral("DejaVu Sans Mono"), 13));
+            rec()->MjEF(i)->setTabStopDistance(33);
+        }
         FileDialogs::setTestHooks({
             [this](const QString &type) {
                 dialogs << QStringLiteral("open ") + type;
@@ -164,6 +179,12 @@ private slots:
         QCOMPARE(areas(), held);
         QCOMPARE(errors, QStringList());
         QCOMPARE(warnings, QStringList());
+        for (int i = 0; i < 6; ++i) {
+            const QTextDocument *doc = rec()->MjEF(i)->document();
+            QCOMPARE(doc->defaultFont(), rec()->MjEF(i)->font());
+            QCOMPARE(doc->defaultTextOption().tabStopDistance(), 33.0);
+            QVERIFY(!doc->isUndoAvailable()); // Undo cannot bring the old plan back
+        }
         // PLAY follows the area assigned last, area 5.
         QCOMPARE(rec()->PlayBB()->isEnabled(), !held[5].isEmpty());
 

@@ -1,12 +1,11 @@
 #include "FlightPlan.h"
+#include "OpenWeighing.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include <cmath>
 
 namespace {
 
@@ -47,8 +46,8 @@ private slots:
     void failedWriteKeepsWhatWasThere();
     void unreadableFileIsAnError_data();
     void unreadableFileIsAnError();
-    void layoutLoad_data();
-    void layoutLoad();
+    void decidesFromProbes_data();
+    void decidesFromProbes();
 };
 
 void tst_FlightPlan::composes_data()
@@ -106,7 +105,7 @@ void tst_FlightPlan::roundTrips()
     QVERIFY(hd::writeFlightPlanFile(path, texts).ok);
     const auto read = hd::readFlightPlanFile(path);
     QVERIFY2(read.ok, qPrintable(read.error));
-    QCOMPARE(read.value.sections, texts);
+    QCOMPARE(hd::flightPlanSections(read.value.bytes), texts);
 }
 
 void tst_FlightPlan::namesTextsNotReadBack_data()
@@ -181,6 +180,10 @@ void tst_FlightPlan::readsFileBytes_data()
                                                            "command:WAIT30\n")
                                              << QStringList{"command:WAIT30\n"};
     QTest::newRow("UTF-8 decoded") << QByteArray("\xE9\xA3\x9B") << QStringList{u"\u98DB"_qs};
+    // Neither the probe nor the window is ever handed what follows: it is not shown.
+    QTest::newRow("a run right after the sixth marker is not loaded")
+        << (QString("x\n" + M + "\n").repeated(6) + QString(100000, u'W')).toUtf8()
+        << QStringList{"x", "x", "x", "x", "x", "x"};
 }
 
 void tst_FlightPlan::readsFileBytes()
@@ -193,7 +196,7 @@ void tst_FlightPlan::readsFileBytes()
     QVERIFY(writeBytes(path, bytes));
     const auto read = hd::readFlightPlanFile(path);
     QVERIFY(read.ok);
-    QCOMPARE(read.value.sections, texts);
+    QCOMPARE(hd::flightPlanSections(read.value.bytes), texts);
 }
 
 void tst_FlightPlan::failedWriteKeepsWhatWasThere_data()
@@ -229,7 +232,8 @@ void tst_FlightPlan::unreadableFileIsAnError_data()
     QTest::addColumn<qint64>("size");         // of sparse.txt
     QTest::addColumn<hd::Refusal>("refused"); // None: an error
 
-    const qint64 cap = hd::ShowBudget::MaxFileBytes;
+    const qint64 cap = hd::MaxFlightPlanBytes;
+    QTest::newRow("at the cap, read") << "sparse.txt" << cap << hd::Refusal::None;
     QTest::newRow("missing file") << "none.txt" << cap << hd::Refusal::None;
     QTest::newRow("a folder") << "." << cap << hd::Refusal::NotAFile;
     QTest::newRow("a device") << "/dev/null" << cap << hd::Refusal::NotAFile;
@@ -249,104 +253,106 @@ void tst_FlightPlan::unreadableFileIsAnError()
     QElapsedTimer took;
     took.start();
     const auto read = hd::readFlightPlanFile(QDir(dir.path()).filePath(name));
-    // Nothing here is read: a bound that only reading the file could break.
+    // Nothing here is read but the file at the cap: a bound that only reading a huge
+    // file could break.
     QVERIFY2(took.elapsed() < 1000, qPrintable(QString::number(took.elapsed())));
-    QCOMPARE(read.ok, refused != hd::Refusal::None);
+    const bool atCap = name == "sparse.txt" && size == hd::MaxFlightPlanBytes;
+    QCOMPARE(read.ok, refused != hd::Refusal::None || atCap);
     QCOMPARE(read.error.isEmpty(), read.ok);
     QCOMPARE(read.value.refused, refused);
-    QCOMPARE(read.value.sections, QStringList());
+    QCOMPARE(read.value.bytes.size(), atCap ? size : 0);
+    // The figure is the file's own size, which the message sets against the cap.
+    QCOMPARE(read.value.size, refused == hd::Refusal::TooLarge || atCap ? size : 0);
 }
 
-void tst_FlightPlan::layoutLoad_data()
+void tst_FlightPlan::decidesFromProbes_data()
 {
-    using R = hd::Refusal;
-    namespace B = hd::ShowBudget;
-    QTest::addColumn<QByteArray>("file");
-    QTest::addColumn<R>("exceeded");
-    QTest::addColumn<qsizetype>("longestRun");
-    QTest::addColumn<qsizetype>("line"); // of the longest run, or line, if too long
+    using V = hd::OpenWeighing::Verdict;
+    QTest::addColumn<QByteArray>("report"); // what the probes printed, in order
+    QTest::addColumn<int>("probes");
+    QTest::addColumn<bool>("pastDeadline");
+    QTest::addColumn<bool>("failed");
+    QTest::addColumn<V::Kind>("verdict");
+    QTest::addColumn<QString>("message"); // in the C locale, with a budget of 400 ms
 
-    // The lone run that takes the whole budget, and the short lines that do.
-    const qsizetype max = qsizetype(std::sqrt(B::BudgetNs / B::NsPerRunSquare));
-    const QString x(max, u'x'), line = QStringLiteral("up 20\n");
-    const qsizetype lines = qsizetype(B::BudgetNs / (B::NsPerLine + double(line.size()) * B::NsPerByte));
-    QTest::newRow("empty file") << QByteArray() << R::None << qsizetype(0) << qsizetype(0);
-    QTest::newRow("run just beyond") << ("up 20\n" + x + "x").toUtf8() << R::LongRuns << max + 1 << qsizetype(2);
-    QTest::newRow("two runs one blank apart count together")
-        << (x.left(max / 2) + " " + x.left(max / 2 + 1)).toUtf8() << R::LongRuns << max / 2 + 1 << qsizetype(1);
-    const QString r(max * 71 / 100, u'x');
-    QTest::newRow("runs in other lines and sections too")
-        << (r + "\n" + M + "\n" + r).toUtf8() << R::LongRuns << r.size() << qsizetype(1);
-    QTest::newRow("sections past the sixth are not shown")
-        << (QString(6, u'a').split(QString()).join("\n" + M + "\n") + x + "x").toUtf8() << R::None << qsizetype(0)
-        << qsizetype(0);
-    QTest::newRow("CR and CR LF end lines as LF does")
-        << ("a\r\nb\r" + x + "x").toUtf8() << R::LongRuns << max + 1 << qsizetype(3);
-    QTest::newRow("lines up to the long line never count")
-        << QStringList(300, QString(B::LongLine, u'x')).join(u'\n').toUtf8() << R::None << qsizetype(0) << qsizetype(0);
-    QTest::newRow("long lines counted in characters, not bytes")
-        << QStringList(300, QString(B::LongLine, QChar(0x98DB))).join(u'\n').toUtf8() << R::None << qsizetype(0)
-        << qsizetype(0);
-    QTest::newRow("digits break at blanks")
-        << QString("1 ").repeated(max).toUtf8() << R::None << qsizetype(1) << qsizetype(1);
-    QTest::newRow("no-break spaces do not break") << QStringView(u"x\u00A0").toString().repeated(max / 2 + 1).toUtf8()
-                                                  << R::LongRuns << (max / 2 + 1) * 2 << qsizetype(1);
-    QTest::newRow("Hangul breaks only at blanks")
-        << QString(max + 1, QChar(0xAC00)).toUtf8() << R::LongRuns << max + 1 << qsizetype(1);
-    // Well inside the budget as Ws.
-    QTest::newRow("36,000 three-em dashes beyond")
-        << QString(36000, QChar(0x2E3B)).toUtf8() << R::LongRuns << qsizetype(36000) << qsizetype(1);
-    QTest::newRow("40,000 Hebrew letters beyond")
-        << QString(40000, QChar(0x5D0)).toUtf8() << R::LongRuns << qsizetype(40000) << qsizetype(1);
-    QTest::newRow("long lines beyond, in UTF-8 bytes")
-        << ("a\n" + QStringView(u"\u00E9 ").toString().repeated(qsizetype(B::BudgetNs / B::NsPerLongLineByte) / 3 + 1))
-               .toUtf8()
-        << R::LongLines << qsizetype(0) << qsizetype(2);
-    // 792 KB: as Latin words, half the budget.
-    QTest::newRow("right-to-left words beyond")
-        << QStringView(u"\u05E9\u05DC\u05D5\u05DD ").toString().repeated(88000).toUtf8() << R::LongLines << qsizetype(0)
-        << qsizetype(1);
-    // 6 x 2,600 marks on a letter: as accents over as many letters, nothing.
-    const QString stack = "a" + QString(2600, QChar(0x301));
-    QTest::newRow("marks stacked in the lines laid out at opening")
-        << QStringList(6, stack + "\nup 20\nland").join("\n" + M + "\n").toUtf8() << R::StackedMarks << qsizetype(0)
-        << qsizetype(1);
-    QTest::newRow("marks stacked in the lines shown later")
-        << QStringList(6, "up 20\n" + stack + "\nland").join("\n" + M + "\n").toUtf8() << R::None << qsizetype(0)
-        << qsizetype(0);
-    QTest::newRow("short lines just inside")
-        << line.repeated(lines * 99 / 100).toUtf8() << R::None << qsizetype(0) << qsizetype(0);
-    // 30 MB: as UTF-8, less than half the budget.
-    QTest::newRow("bytes that are not UTF-8 weigh as replacement characters")
-        << QByteArray(QByteArray(1000, '\xFF') + "\n").repeated(30000) << R::TooLarge << qsizetype(0) << qsizetype(0);
-    // Each part alone fits.
-    QTest::newRow("a run and short lines together")
-        << (x.left(max * 8 / 10) + "\n" + line.repeated(lines * 45 / 100)).toUtf8() << R::LongRuns << max * 8 / 10
-        << qsizetype(1);
+    const QByteArray done = hd::OpenWeighing::doneLine("plan");
+    const QByteArray quick = "open 0 0 90000000\ntab 3 1 20000000\nscreen 2 4001 350000000\n";
+    QTest::newRow("all within, all done") << quick + done + done << 2 << false << false << V::Accepted << QString();
+    QTest::newRow("one probe still weighing") << quick + done << 2 << false << false << V::Pending << QString();
+    QTest::newRow("just at the budget") << "page 5 12 400000000\n" + done << 1 << false << false << V::Accepted
+                                        << QString();
+    // A heavy first screen: 60 lines of one letter under 3,990 marks each.
+    QTest::newRow("opening beyond, cut by the probe")
+        << QByteArray("open 0 0 400200000 cut\n") << 7 << false << false << V::TooSlow
+        << "Opening it would keep the window busy for more than 400 ms; at most 400 ms is allowed, so that the "
+           "drone can be landed meanwhile.";
+    // The heaviest action is named, with its own tab and line: never the budget twice
+    // nor the line for the time.
+    QTest::newRow("the same lines below the first screen")
+        << quick + "screen 1 4061 4200000000\nscreen 0 7 500000000\n"
+        << 7 << false << false << V::TooSlow
+        << "Showing the page at line 4061 of the tab \"MJ\" would keep the window busy for about 4200 ms; at most "
+           "400 ms is allowed, so that the drone can be landed meanwhile.";
+    QTest::newRow("the same lines in a later tab")
+        << "tab 4 1 3900000000\n" + done << 7 << false << false << V::TooSlow
+        << "Switching to the tab \"QZ Q\" would keep the window busy for about 3900 ms; at most 400 ms is "
+           "allowed, so that the drone can be landed meanwhile.";
+    QTest::newRow("Ctrl+End beyond") << QByteArray("end 5 1001 450000000\n") << 7 << false << false << V::TooSlow
+                                     << "Going to the end of the tab \"WQ Q\" (Ctrl+End) would keep the window busy "
+                                        "for about 450 ms; at most 400 ms is allowed, so that the drone can be "
+                                        "landed meanwhile.";
+    QTest::newRow("too slow outweighs a failure")
+        << QByteArray("home 1 1 500000000\n") << 7 << false << true << V::TooSlow
+        << "Going back to the start of the tab \"MJ\" (Ctrl+Home) would "
+           "keep the window busy for about 500 ms; at most 400 ms is "
+           "allowed, so that the drone can be landed meanwhile.";
+    QTest::newRow("deadline") << quick + done << 7 << true << false << V::TimedOut
+                              << "It could not be weighed within 8 seconds, so it cannot be shown quickly enough.";
+    QTest::newRow("all done just at the deadline") << done + done << 2 << true << false << V::Accepted << QString();
+    QTest::newRow("a probe that failed") << quick << 7 << false << true << V::Failed
+                                         << "It could not be weighed: the helper program that lays it out away "
+                                            "from the window failed, so showing it might freeze the window.";
+    QTest::newRow("a probe read another file")
+        << hd::OpenWeighing::doneLine("plan!") << 1 << false << false << V::Changed
+        << "The file changed while it was being weighed; open it again.";
 }
 
-void tst_FlightPlan::layoutLoad()
+void tst_FlightPlan::decidesFromProbes()
 {
-    QFETCH(QByteArray, file);
-    QFETCH(hd::Refusal, exceeded);
-    QFETCH(qsizetype, longestRun);
-    QFETCH(qsizetype, line);
-    const hd::LayoutLoad load = hd::layoutLoad(file);
-    QCOMPARE(load.exceeded, exceeded);
-    QCOMPARE(load.longestRun, longestRun);
-    QCOMPARE(exceeded == hd::Refusal::LongLines          ? load.longestLineNumber
-                 : exceeded == hd::Refusal::StackedMarks ? load.deepestStackLine
-                                                         : load.longestRunLine,
-             line);
-    QCOMPARE(load.ns > hd::ShowBudget::BudgetNs, exceeded != hd::Refusal::None);
-    // The message's "at most": less than there is of the part, not far less.
-    const qint64 there = exceeded == hd::Refusal::TooLarge ? load.bytes
-        : exceeded == hd::Refusal::ManyLines               ? load.lines
-        : exceeded == hd::Refusal::LongLines               ? load.longLineBytes
-        : exceeded == hd::Refusal::StackedMarks            ? load.stackedMarks
-                                                           : load.equivalentRun;
-    if (exceeded != hd::Refusal::None)
-        QVERIFY2(load.allowed < there && load.allowed > there * 8 / 10, qPrintable(QString::number(load.allowed)));
+    QFETCH(QByteArray, report);
+    QFETCH(int, probes);
+    QFETCH(bool, pastDeadline);
+    QFETCH(bool, failed);
+    QFETCH(hd::OpenWeighing::Verdict::Kind, verdict);
+    QFETCH(QString, message);
+    namespace W = hd::OpenWeighing;
+    QList<W::Measured> measured;
+    QList<QByteArray> done;
+    for (const QByteArray &line : report.split('\n')) {
+        if (line.isEmpty())
+            continue;
+        const std::optional<W::Measured> m = W::parseProbeLine(line);
+        QVERIFY2(m, line.constData());
+        if (m->fileHash.isEmpty()) {
+            QCOMPARE(W::probeLine(*m), line + '\n');
+            measured << *m;
+        } else {
+            done << m->fileHash;
+        }
+    }
+    const qint64 budget = 400'000'000;
+    const W::Verdict v = W::decide(measured, done, probes, W::fileHash("plan"), budget, pastDeadline, failed);
+    QCOMPARE(v.kind, verdict);
+    const QStringList tabs{"Original", "MJ", "QZ", "WQ", "QZ Q", "WQ Q"};
+    QCOMPARE(W::refusalText(v, budget, 8000, tabs, QLocale::c()), message);
+    // Figures follow the user's locale, whichever it is.
+    const QLocale german(QLocale::German);
+    if (verdict == W::Verdict::TooSlow) {
+        const QString there = W::refusalText(v, budget, 8000, tabs, german);
+        QVERIFY2(there.contains(german.toString((v.worst.ns + 500'000) / 1'000'000) + " ms"), qPrintable(there));
+        if (message.contains("line"))
+            QVERIFY2(there.contains(german.toString(v.worst.line)), qPrintable(there));
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_FlightPlan)
