@@ -120,18 +120,16 @@ bool DroneLink::open(qint64 localPort)
         if (stateLease == Lease::Taken)
             release(StatePort);
     };
-    if (commandLease == Lease::HeldElsewhere) {
+    if (commandLease == Lease::HeldElsewhere || stateLease == Lease::HeldElsewhere) {
         giveBack();
         refuse(PortHeldElsewhere,
-               QStringLiteral("Another copy of Hoverdeck holds port %1; disconnect it or choose another Local Port.")
-                   .arg(port));
-        return false;
-    }
-    if (stateLease == Lease::HeldElsewhere) {
-        giveBack();
-        refuse(PortHeldElsewhere,
-               QStringLiteral("Another copy of Hoverdeck receives the drone's state on port %1; disconnect it first.")
-                   .arg(StatePort));
+               commandLease == Lease::HeldElsewhere
+                   ? QStringLiteral("Another copy of Hoverdeck holds port %1; disconnect it or choose another Local "
+                                    "Port.")
+                         .arg(port)
+                   : QStringLiteral("Another copy of Hoverdeck receives the drone's state on port %1; disconnect it "
+                                    "first.")
+                         .arg(StatePort));
         return false;
     }
 
