@@ -7,7 +7,8 @@
 // page (Page Down through each text, up to 40 pages, and Ctrl+End) afterwards.
 //
 //   bench_fileopen [name filter]
-//   bench_fileopen --search N [seed]   random files: the slowest action of each accepted one
+//   bench_fileopen --search N [seed [from]]   random files: the slowest action of each accepted one;
+//                                            from: only files from that number on (to retry one)
 #include "BenchSupport.h"
 #include "FileDialogs.h"
 #include "FlightPlan.h"
@@ -294,11 +295,14 @@ int main(int argc, char **argv)
     if (argc >= 3 && std::strcmp(argv[1], "--search") == 0) {
         const int n = std::atoi(argv[2]);
         QRandomGenerator rng(argc > 3 ? quint32(std::atoi(argv[3])) : 1u);
+        const int from = argc > 4 ? std::atoi(argv[4]) : 0;
         double worst = 0;
         int opened = 0;
         QString worstPath = dir.filePath(QStringLiteral("worst.txt"));
         for (int i = 0; i < n; ++i) {
             const QByteArray bytes = randomFile(rng);
+            if (i < from)
+                continue;
             if (!writeFile(path, bytes))
                 return 1;
             const Result r = runChild(path);
