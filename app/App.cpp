@@ -16,6 +16,7 @@
 #include <QPlainTextEdit>
 #include <QStyle>
 #include <QTabWidget>
+#include <QThread>
 
 #include <utility>
 
@@ -69,6 +70,7 @@ App::App(int &argc, char **argv)
     // The windows close only through the controller's close sequence, which quits.
     setQuitOnLastWindowClosed(false);
     mOpenProbe = QDir(applicationDirPath()).filePath(QStringLiteral("hoverdeck-openprobe"));
+    mOpenDeadlineMs = int(hd::OpenWeighing::deadlineMs(OpenDeadlineMs, QThread::idealThreadCount()));
     // A probe must not outlive the run: closing the controller quits.
     connect(this, &QCoreApplication::aboutToQuit, this, &App::stopWeighing);
 }

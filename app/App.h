@@ -43,7 +43,7 @@ public:
     void setOpenProbe(const QString &path);
     void setOpenLimits(qint64 budgetNs, int deadlineMs);
     static constexpr qint64 OpenBudgetNs = 700'000'000;
-    static constexpr int OpenDeadlineMs = 8000;
+    static constexpr int OpenDeadlineMs = 8000; // on eight cores; fewer are given longer
 
     bool isWeighing() const { return mWeigher != nullptr || mDocuments != nullptr; }
 

@@ -14,6 +14,7 @@
 #include "FlightPlan.h"
 #include "ManualClock.h"
 #include "ProgramTextGenerator.h"
+#include "OpenWeighing.h"
 #include "RecWin.h"
 #include "StringTargets.h"
 
@@ -25,6 +26,7 @@
 #include <QScrollBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 
 #include <cstring>
@@ -148,7 +150,8 @@ int openOnce(int argc, char **argv, const QString &path)
     openWindows(app);
     app.setOpenProbe(QString::fromLocal8Bit(qgetenv("HOVERDECK_BIN")) + QStringLiteral("/hoverdeck-openprobe"));
     if (qEnvironmentVariableIsSet("HOVERDECK_OPEN_BUDGET_MS"))
-        app.setOpenLimits(qEnvironmentVariableIntValue("HOVERDECK_OPEN_BUDGET_MS") * 1'000'000LL, App::OpenDeadlineMs);
+        app.setOpenLimits(qEnvironmentVariableIntValue("HOVERDECK_OPEN_BUDGET_MS") * 1'000'000LL,
+                          int(hd::OpenWeighing::deadlineMs(App::OpenDeadlineMs, QThread::idealThreadCount())));
     RecWin *rec = RecWin::instance();
     rec->show();
     rec->raise();
@@ -332,7 +335,9 @@ int main(int argc, char **argv)
     }
 
     const QString filter = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
-    std::printf("probe budget %.0f ms per action, deadline %d ms\n", budgetMs, App::OpenDeadlineMs);
+    std::printf("probe budget %.0f ms per action, deadline %lld ms on %d cores\n", budgetMs,
+                hd::OpenWeighing::deadlineMs(App::OpenDeadlineMs, QThread::idealThreadCount()),
+                QThread::idealThreadCount());
     std::printf("%-34s %10s %9s %7s %7s %7s\n", "shape", "bytes", "decision", "busy", "tab", "page");
     for (const Shape &shape : shapes()) {
         if (!filter.isEmpty() && !QString::fromUtf8(shape.name).contains(filter))

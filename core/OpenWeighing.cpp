@@ -81,6 +81,11 @@ Verdict decide(const QList<Measured> &measured, const QList<QByteArray> &doneHas
     return verdict;
 }
 
+qint64 deadlineMs(qint64 baseMs, int cores)
+{
+    return baseMs * 8 / std::clamp(cores, 2, 8);
+}
+
 QString refusalText(const Verdict &verdict, qint64 budgetNs, qint64 deadlineMs, const QStringList &tabs,
                     const QLocale &locale)
 {

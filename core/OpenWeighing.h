@@ -54,6 +54,11 @@ struct Verdict
 Verdict decide(const QList<Measured> &measured, const QList<QByteArray> &doneHashes, int probes,
                const QByteArray &expectedHash, qint64 budgetNs, bool pastDeadline, bool failed);
 
+// How long weighing may take on a machine of that many cores, baseMs being what
+// eight or more are given. The probes' work is shared out over the cores, so fewer
+// of them are given longer: the plans Hoverdeck saves must open there too.
+qint64 deadlineMs(qint64 baseMs, int cores);
+
 // Why a file was not opened, in the user's words; tabs: the captions of the six tabs.
 QString refusalText(const Verdict &verdict, qint64 budgetNs, qint64 deadlineMs, const QStringList &tabs,
                     const QLocale &locale);

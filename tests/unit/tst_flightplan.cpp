@@ -48,6 +48,7 @@ private slots:
     void unreadableFileIsAnError();
     void decidesFromProbes_data();
     void decidesFromProbes();
+    void givesFewerCoresLonger();
 };
 
 void tst_FlightPlan::composes_data()
@@ -356,4 +357,14 @@ void tst_FlightPlan::decidesFromProbes()
 }
 
 QTEST_GUILESS_MAIN(tst_FlightPlan)
+void tst_FlightPlan::givesFewerCoresLonger()
+{
+    using hd::OpenWeighing::deadlineMs;
+    // A machine that reports no core count is taken for the smallest.
+    const QList<std::pair<int, qint64>> rows{{16, 8000}, {8, 8000},  {6, 10666}, {4, 16000},
+                                             {2, 32000}, {1, 32000}, {0, 32000}};
+    for (const auto &[cores, ms] : rows)
+        QCOMPARE(deadlineMs(8000, cores), ms);
+}
+
 #include "tst_flightplan.moc"
